@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "protocol/hid/io_return.hpp"
+
+namespace zepa {
+
+// The one error of both keyboards' device operations; description() is the German text shown
+// to the user.
+class ZEPAError : public std::exception {
+ public:
+  enum class Kind {
+    openFailed,
+    writeFailed,
+    readFailed,
+    invalid,
+    acknowledgement,
+    notFound,
+    interfaceNotFound,
+  };
+
+  static ZEPAError openFailed(hid::IOReturn status);
+  static ZEPAError writeFailed(hid::IOReturn status);
+  static ZEPAError readFailed(hid::IOReturn status);
+  static ZEPAError invalid(std::string message);
+  static ZEPAError acknowledgement(std::vector<std::uint8_t> response);
+  static ZEPAError notFound();
+  static ZEPAError interfaceNotFound();
+
+  Kind kind() const { return kind_; }
+  hid::IOReturn status() const { return status_; }                 // the three status cases
+  const std::string& message() const { return message_; }          // invalid
+  const std::vector<std::uint8_t>& response() const { return response_; }  // acknowledgement
+
+  const std::string& description() const { return description_; }
+  const char* what() const noexcept override { return description_.c_str(); }
+
+ private:
+  ZEPAError(Kind kind, hid::IOReturn status, std::string message,
+            std::vector<std::uint8_t> response);
+
+  Kind kind_;
+  hid::IOReturn status_ = 0;
+  std::string message_;
+  std::vector<std::uint8_t> response_;
+  std::string description_;
+};
+
+// Bytes as two lower-case hex digits each, separated by single spaces ("06 82 01").
+std::string hexBytes(const std::vector<std::uint8_t>& bytes, std::size_t limit = SIZE_MAX);
+
+}  // namespace zepa

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, configures, builds and runs every test.
+# Usage: scripts/test.sh [BUILD_DIR] [extra cmake arguments…]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+shift || true
+
+scripts/install-deps.sh
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
