@@ -1,0 +1,75 @@
+#include "protocol/effect_maps.hpp"
+
+#include <charconv>
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+#include "protocol/json_fields.hpp"
+
+namespace zepa {
+
+using nlohmann::json;
+
+namespace {
+
+// Member names are IDs in canonical decimal ("7", "-1"; never "07", "+7" or " 7"), so two
+// members can never name the same ID. The range is not checked here: stored IDs and modes are
+// not validated on load, and look-ups treat an unknown mode as absent.
+std::optional<int> idFromMemberName(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  std::size_t digitsStart = text[0] == '-' ? 1 : 0;
+  if (digitsStart == text.size()) return std::nullopt;
+  if (text[digitsStart] == '0' && text.size() > digitsStart + 1) return std::nullopt;
+  if (text == "-0") return std::nullopt;
+  int id = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return id;
+}
+
+template <typename Value, typename DecodeValue>
+std::optional<std::map<int, Value>> decodeMap(std::string_view text, DecodeValue decodeValue) {
+  json document = json_fields::parse(text);
+  if (!document.is_object()) return std::nullopt;
+  std::map<int, Value> map;
+  for (const auto& [memberName, memberValue] : document.items()) {
+    auto id = idFromMemberName(memberName);
+    auto value = decodeValue(memberValue);
+    if (!id || !value) return std::nullopt;
+    map[*id] = std::move(*value);
+  }
+  return map;
+}
+
+}  // namespace
+
+std::string encodeEffectNames(const EffectNames& names) {
+  json object = json::object();
+  for (const auto& [id, name] : names) object[std::to_string(id)] = name;
+  return json_fields::dump(object);
+}
+
+std::optional<EffectNames> decodeEffectNames(std::string_view text) {
+  return decodeMap<std::string>(text, [](const json& value) -> std::optional<std::string> {
+    if (!value.is_string()) return std::nullopt;
+    return value.get<std::string>();
+  });
+}
+
+std::string encodeEffectSemanticMap(const EffectSemanticMap& map) {
+  json object = json::object();
+  for (const auto& [id, mode] : map) object[std::to_string(id)] = mode;
+  return json_fields::dump(object);
+}
+
+std::optional<EffectSemanticMap> decodeEffectSemanticMap(std::string_view text) {
+  return decodeMap<int>(text, [](const json& value) -> std::optional<int> {
+    auto number = json_fields::integerIn(value, std::numeric_limits<int>::min(),
+                                         std::numeric_limits<int>::max());
+    if (!number) return std::nullopt;
+    return static_cast<int>(*number);
+  });
+}
+
+}  // namespace zepa
