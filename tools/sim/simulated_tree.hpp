@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Which HID interfaces and input nodes the simulator presents, with the report descriptors
+// real keyboards of these kinds carry. Node numbers follow the order the kernel would
+// assign when the devices are plugged in one after another: unrelated devices first.
+namespace zepa::sim {
+
+enum class Keyboard { none, zepa, halvern };
+
+enum class NodeRole {
+  unrelatedKeyboard,
+  unrelatedMouse,
+  bootKeyboard,     // a keyboard's key interface (page 1, usage 6)
+  consumerControl,  // page 0x0C, usage 1
+  zepaConfig,       // vendor page 0xFF13, one unnumbered 64-byte feature report
+  halvernConfig,    // report ID 6, 520-byte feature report
+};
+
+struct HidInterface {
+  int hidraw = 0;            // hidrawN
+  std::optional<int> event;  // eventN of its input node, if it has one
+  Keyboard keyboard = Keyboard::none;
+  NodeRole role = NodeRole::bootKeyboard;
+  std::uint16_t vendor = 0;
+  std::uint16_t product = 0;
+  std::string name;  // HID_NAME
+  int usbInterface = 0;
+  int hidSequence = 0;  // the .NNNN of the kernel's HID device name
+  std::vector<std::uint8_t> descriptor;
+
+  std::string hidrawNode() const { return "hidraw" + std::to_string(hidraw); }
+  std::string eventNode() const { return event ? "event" + std::to_string(*event) : ""; }
+  // 0003:0C45:800A.0003
+  std::string hidDeviceName() const;
+  // "HID_ID=…\nHID_NAME=…\n…"
+  std::string uevent() const;
+};
+
+struct SimulatedTree {
+  std::vector<HidInterface> interfaces;  // ascending hidraw number
+};
+
+SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices);
+
+// Descriptors, for tests that want to check what the tree serves.
+std::vector<std::uint8_t> descriptorFor(NodeRole role);
+
+}  // namespace zepa::sim
