@@ -166,7 +166,8 @@ class AppModel : public QObject {
   QString selectedKeyboardName() const;
 
   // Effect naming and calibration.
-  LightingMode semanticMode(int id) const;
+  // The effect an ID really shows: the recorded one, else the mode itself.
+  LightingMode semanticMode(LightingMode mode) const;
   Q_INVOKABLE QString effectDisplayName(zepa::LightingMode mode,
                                         std::optional<std::uint8_t> direction) const;
   Q_INVOKABLE std::vector<int> assignedFirmwareIDs(zepa::LightingMode mode) const;
