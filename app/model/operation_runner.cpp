@@ -1,0 +1,190 @@
+#include <exception>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QStringDecoder>
+#include <QThreadPool>
+
+#include "app/model/app_model.hpp"
+#include "app/model/halvern_key_mapping.hpp"
+#include "protocol/halvern_device.hpp"
+#include "protocol/zepa_device.hpp"
+
+namespace zepa {
+
+namespace {
+
+// Runs one device operation and turns whatever it throws into the text the user sees.
+template <typename Work>
+std::optional<QString> failureOf(Work&& work) {
+  try {
+    work();
+    return std::nullopt;
+  } catch (const ZEPAError& error) {
+    return QString::fromStdString(error.description());
+  } catch (const std::exception& error) {
+    return QString::fromLocal8Bit(error.what());
+  } catch (...) {
+    return QStringLiteral("Unbekannter Fehler bei der Übertragung.");
+  }
+}
+
+// Hands a result back to the main thread. The model is looked at only there, so a model
+// destroyed while the work ran is simply skipped.
+template <typename Result>
+void postToModel(QPointer<AppModel> model, Result result) {
+  QCoreApplication* application = QCoreApplication::instance();
+  if (!application) return;
+  QMetaObject::invokeMethod(
+      application,
+      [model = std::move(model), result = std::move(result)]() mutable {
+        if (model) result(*model);
+      },
+      Qt::QueuedConnection);
+}
+
+const QString workingMessage = QStringLiteral("Wird übertragen …");
+
+}  // namespace
+
+bool AppModel::beginOperation(const QString& workingText) {
+  if (busy_) return false;
+  setBusy(true);
+  setErrorMessage(std::nullopt);
+  setMessage(workingText);
+  return true;
+}
+
+void AppModel::finishWithFailure(const QString& description, bool refresh) {
+  setBusy(false);
+  if (refresh) refreshConnection();
+  setMessage(QStringLiteral("Fehler"));
+  setErrorMessage(description);
+}
+
+void AppModel::run(const QString& successMessage, ZEPAOperation operation) {
+  if (!beginOperation(workingMessage)) return;
+  ZEPAProfile snapshot = profile_;
+  QThreadPool::globalInstance()->start([model = QPointer<AppModel>(this), backend = env_.backend,
+                                        sleeper = env_.sleeper, calendar = env_.calendar,
+                                        operation = std::move(operation),
+                                        snapshot = std::move(snapshot), successMessage]() mutable {
+    // The device lives only inside this call; its destruction closes the interface.
+    auto failure = failureOf([&] {
+      ZEPADevice device(backend, sleeper, calendar);
+      operation(device);
+    });
+    postToModel(std::move(model), [failure = std::move(failure), snapshot = std::move(snapshot),
+                                   successMessage](AppModel& self) {
+      if (failure) {
+        self.finishWithFailure(*failure, true);
+        return;
+      }
+      self.setBusy(false);
+      self.setConnected(true);
+      self.setMessage(successMessage);
+      self.setProfile(snapshot);
+      self.save();
+    });
+  });
+}
+
+void AppModel::runHalvern(const QString& successMessage, HalvernOperation operation) {
+  if (!beginOperation(workingMessage)) return;
+  HalvernLightingConfig snapshot = halvernLighting_;
+  QThreadPool::globalInstance()->start([model = QPointer<AppModel>(this), backend = env_.backend,
+                                        sleeper = env_.sleeper, operation = std::move(operation),
+                                        snapshot, successMessage]() mutable {
+    auto failure = failureOf([&] {
+      HalvernDevice device(backend, sleeper);
+      operation(device);
+    });
+    postToModel(std::move(model),
+                [failure = std::move(failure), snapshot, successMessage](AppModel& self) {
+                  if (failure) {
+                    self.finishWithFailure(*failure, true);
+                    return;
+                  }
+                  self.setBusy(false);
+                  self.setHalvernConnected(true);
+                  self.setConnected(true);
+                  self.setMessage(successMessage);
+                  self.setHalvernLighting(snapshot);
+                  self.settings_.setHalvernLighting(snapshot);
+                });
+  });
+}
+
+namespace {
+
+// A German sentence for a key-map tool that could not be started at all.
+QString startFailure(const QString& program) {
+  const QFileInfo info(program);
+  if (!info.exists()) {
+    return QStringLiteral("Das Programm %1 wurde nicht gefunden.").arg(program);
+  }
+  if (!info.isExecutable()) {
+    return QStringLiteral("Das Programm %1 ist nicht ausführbar.").arg(program);
+  }
+  return QStringLiteral("Das Programm %1 konnte nicht gestartet werden.").arg(program);
+}
+
+// Runs the key-map tool to its end on the calling thread; nothing on success, else the text.
+std::optional<QString> runKeymapTool(const QString& program, QStringList arguments,
+                                     const KeyRemaps& remaps) {
+  std::string property;
+  try {
+    property = HalvernKeyMapping::property(remaps);
+  } catch (const std::exception&) {
+    return QStringLiteral("Die Tastenbelegung konnte nicht codiert werden.");
+  }
+  arguments << QStringLiteral("property") << QStringLiteral("--matching")
+            << QString::fromLatin1(HalvernKeyMapping::matching) << QStringLiteral("--set")
+            << QString::fromStdString(property);
+
+  QProcess process;
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.start(program, arguments);
+  if (!process.waitForStarted(-1)) return startFailure(program);
+  // Standard error is read into the process buffer while waiting, so a chatty tool cannot
+  // block on a full pipe.
+  process.waitForFinished(-1);
+  const QByteArray errorBytes = process.readAllStandardError();
+  if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+    return std::nullopt;
+  }
+  QStringDecoder decoder(QStringDecoder::Utf8);
+  const QString text = QString(decoder.decode(errorBytes)).trimmed();
+  if (decoder.hasError() || text.isEmpty()) {
+    return QStringLiteral("zepa-keymap konnte die Tastenbelegung nicht anwenden.");
+  }
+  return text;
+}
+
+}  // namespace
+
+void AppModel::applyHalvernRemaps() {
+  if (!beginOperation(QStringLiteral("Tastenbelegung wird angewendet …"))) return;
+  QThreadPool::globalInstance()->start(
+      [model = QPointer<AppModel>(this), program = env_.keymapProgram,
+       arguments = env_.keymapArguments, remaps = halvernRemaps_]() mutable {
+        auto failure = runKeymapTool(program, arguments, remaps);
+        const bool reset = remaps.empty();
+        postToModel(std::move(model), [failure = std::move(failure), reset](AppModel& self) {
+          // The tool never opens the HID interface, so no re-detection either way.
+          if (failure) {
+            self.finishWithFailure(*failure, false);
+            return;
+          }
+          self.setBusy(false);
+          self.setMessage(reset ? QStringLiteral("Halvern-Tastenbelegung zurückgesetzt")
+                                : QStringLiteral("Halvern-Tastenbelegung aktiv"));
+        });
+      });
+}
+
+}  // namespace zepa
