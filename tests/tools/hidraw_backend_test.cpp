@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "protocol/hid/hid.hpp"
+
+namespace zepa::hid {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> fromHex(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  std::istringstream in(text);
+  std::string word;
+  while (in >> word) bytes.push_back(static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)));
+  return bytes;
+}
+
+[[maybe_unused]] std::string toHex(std::span<const std::uint8_t> bytes) {
+  std::string text;
+  char digits[4];
+  for (const auto byte : bytes) {
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    if (!text.empty()) text += ' ';
+    text += digits;
+  }
+  return text;
+}
+
+std::string status(IOReturn value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+  return text;
+}
+
+TEST(IOReturnFromErrno, Table) {
+  const struct {
+    int error;
+    IOReturn expected;
+  } rows[] = {
+      {EACCES, static_cast<IOReturn>(0xE00002E2)},    {EPERM, static_cast<IOReturn>(0xE00002E2)},
+      {ENOENT, static_cast<IOReturn>(0xE00002C0)},    {ENODEV, static_cast<IOReturn>(0xE00002C0)},
+      {ENXIO, static_cast<IOReturn>(0xE00002C0)},     {EBUSY, static_cast<IOReturn>(0xE00002D5)},
+      {ETIMEDOUT, static_cast<IOReturn>(0xE00002D6)}, {EPIPE, static_cast<IOReturn>(0xE000404F)},
+      {EINVAL, static_cast<IOReturn>(0xE00002C2)},    {EIO, static_cast<IOReturn>(0xE00002CA)},
+      {ENOTTY, static_cast<IOReturn>(0xE00002BC)},    {ENOMEM, static_cast<IOReturn>(0xE00002BC)},
+      {0, static_cast<IOReturn>(0xE00002BC)},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(status(ioReturnFromErrno(row.error)), status(row.expected)) << "errno " << row.error;
+  }
+}
+
+// A hand-made sysfs/dev tree for discovery cases the simulator never produces.
+class FakeDeviceTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "zepa-hidraw-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    fs::create_directories(root_ / "sys/class/hidraw");
+    fs::create_directories(root_ / "dev");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(root_ / "dev", fs::perms::owner_all, ignored);
+    fs::remove_all(root_, ignored);
+  }
+
+  // A node whose descriptor names `usage` as its primary usage, so the order is visible.
+  void addNode(const std::string& name, const std::string& uevent, std::optional<int> usage) {
+    const auto device = root_ / "sys/class/hidraw" / name / "device";
+    fs::create_directories(device);
+    std::ofstream(device / "uevent") << uevent;
+    if (usage) {
+      const auto bytes = fromHex("06 13 ff 09 " + hexByte(*usage) + " a1 01 75 08 95 40 b1 02 c0");
+      std::ofstream(device / "report_descriptor", std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
+    }
+  }
+
+  void writeDescriptor(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(root_ / "sys/class/hidraw" / name / "device/report_descriptor", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  }
+
+  static std::string hexByte(int value) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02x", value & 0xFF);
+    return text;
+  }
+
+  std::string discoveredUsages(std::uint16_t vendor = 0x0C45, std::uint16_t product = 0x800A) {
+    std::string text;
+    for (const auto& device : makeHidrawBackend(root_)->copyDevices(vendor, product)) {
+      if (!text.empty()) text += ' ';
+      const auto usage = device->property("PrimaryUsage");
+      text += usage ? std::to_string(*usage) : "-";
+    }
+    return text;
+  }
+
+  fs::path root_;
+};
+
+constexpr const char* kZepa = "HID_ID=0003:00000C45:0000800A\nHID_NAME=ZEPA VX10\n";
+constexpr const char* kOther = "HID_ID=0003:0000046D:0000C52B\nHID_NAME=Receiver\n";
+
+TEST_F(FakeDeviceTree, OrderFollowsNodeNumbers) {
+  addNode("hidraw10", kZepa, 10);
+  addNode("hidraw9", kZepa, 9);
+  addNode("hidraw2", kZepa, 2);
+  addNode("hidraw1", kOther, 1);
+  addNode("hidraw100", kZepa, 100);
+  EXPECT_EQ(discoveredUsages(), "2 9 10 100");
+  EXPECT_EQ(discoveredUsages(0x046D, 0xC52B), "1");
+  EXPECT_EQ(discoveredUsages(0x0C45, 0x800B), "");
+}
+
+TEST_F(FakeDeviceTree, UeventParsing) {
+  const struct {
+    const char* node;
+    const char* uevent;
+    bool matches;
+  } rows[] = {
+      {"hidraw1", "HID_ID=0003:00000C45:0000800A\n", true},
+      {"hidraw2", "DRIVER=hid-generic\nHID_ID=0003:00000c45:0000800a\nHID_NAME=x\n", true},
+      {"hidraw3", "HID_ID=0003:00000C45:0000800A", true},
+      {"hidraw4", "HID_ID=0005:00000C45:0000800A\n", true},
+      {"hidraw5", "HID_ID=0003:00000C45\n", false},
+      {"hidraw6", "HID_ID=0003:00000C45:0000800G\n", false},
+      {"hidraw7", "HID_ID=0003:00010C45:0000800A\n", false},
+      {"hidraw8", "HID_ID=0003:00000C45:0001800A\n", false},
+      {"hidraw9", "HID_ID=0003::0000800A\n", false},
+      {"hidraw10", "HID_NAME=no id\n", false},
+      {"hidraw11", "", false},
+      {"hidraw12", "XHID_ID=0003:00000C45:0000800A\n", false},
+      {"hidraw13", "HID_ID=0003:+0000C45:0000800A\n", false},
+      {"hidraw14", "HID_ID=0003:00000C45:0000800A:0001\n", false},
+  };
+  std::string expected;
+  for (const auto& row : rows) {
+    const int number = std::atoi(row.node + 6);
+    addNode(row.node, row.uevent, number);
+    if (row.matches) expected += (expected.empty() ? "" : " ") + std::to_string(number);
+  }
+  EXPECT_EQ(discoveredUsages(), expected);
+}
+
+TEST_F(FakeDeviceTree, EntriesThatAreNotNodesAreIgnored) {
+  for (const char* name : {"hidraw", "hidrawX", "hidraw-1", "hidraw1a", "event3", "hidraw3"}) {
+    addNode(name, kZepa, 3);
+  }
+  EXPECT_EQ(discoveredUsages(), "3");
+}
+
+TEST_F(FakeDeviceTree, MissingTreeFindsNothing) {
+  EXPECT_TRUE(makeHidrawBackend(root_ / "absent")->copyDevices(0x0C45, 0x800A).empty());
+}
+
+TEST_F(FakeDeviceTree, Properties) {
+  addNode("hidraw0", kZepa, std::nullopt);  // descriptor unreadable
+  addNode("hidraw1", kZepa, 0x01);
+  writeDescriptor("hidraw1", fromHex("06 00 ff 09 01 a1 01 85 06 75 08 96 07 02 b1 02 c0"));
+  const auto devices = makeHidrawBackend(root_)->copyDevices(0x0C45, 0x800A);
+  ASSERT_EQ(devices.size(), 2u);
+  const struct {
+    std::size_t device;
+    const char* key;
+    std::optional<std::int64_t> expected;
+  } rows[] = {
+      {0, "VendorID", 0x0C45},
+      {0, "ProductID", 0x800A},
+      {0, "PrimaryUsagePage", std::nullopt},
+      {0, "MaxFeatureReportSize", std::nullopt},
+      {1, "VendorID", 0x0C45},
+      {1, "ProductID", 0x800A},
+      {1, "PrimaryUsagePage", 0xFF00},
+      {1, "PrimaryUsage", 0x01},
+      {1, "MaxFeatureReportSize", 520},
+      {1, "Transport", std::nullopt},
+      {1, "vendorid", std::nullopt},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(devices[row.device]->property(row.key), row.expected)
+        << "device " << row.device << " " << row.key;
+  }
+}
+
+// The kernel hands out at most 4096 descriptor bytes; anything after them is not ours.
+TEST_F(FakeDeviceTree, DescriptorReadStopsAt4096Bytes) {
+  const auto collection = fromHex("05 01 09 06 a1 01");
+  const struct {
+    std::size_t padding;
+    std::optional<std::int64_t> page;
+  } rows[] = {{4096 - collection.size(), 0x01}, {4096 - collection.size() + 1, std::nullopt}};
+  for (const auto& row : rows) {
+    addNode("hidraw0", kZepa, std::nullopt);
+    std::vector<std::uint8_t> bytes(row.padding, 0x00);
+    bytes.insert(bytes.end(), collection.begin(), collection.end());
+    writeDescriptor("hidraw0", bytes);
+    const auto devices = makeHidrawBackend(root_)->copyDevices(0x0C45, 0x800A);
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->property("PrimaryUsagePage"), row.page) << "padding " << row.padding;
+  }
+}
+
+// Calls that must be refused before anything reaches the kernel.
+TEST_F(FakeDeviceTree, RefusedCalls) {
+  addNode("hidraw0", kZepa, 1);
+  std::ofstream(root_ / "dev/hidraw0") << "";
+  const auto devices = makeHidrawBackend(root_)->copyDevices(0x0C45, 0x800A);
+  ASSERT_EQ(devices.size(), 1u);
+  auto& device = *devices[0];
+  const auto report = fromHex("06 82 01");
+  std::vector<std::uint8_t> buffer(8);
+  std::size_t length = buffer.size();
+
+  EXPECT_EQ(status(device.setReport(ReportType::feature, 6, report)), "0xe00002cd") << "not open";
+  EXPECT_EQ(status(device.getReport(ReportType::feature, 6, buffer, length)), "0xe00002cd");
+  ASSERT_EQ(status(device.open()), "0x00000000");
+  EXPECT_EQ(status(device.open()), "0x00000000") << "second open";
+
+  const struct {
+    const char* name;
+    ReportType type;
+    std::uint8_t id;
+    std::string report;
+    const char* expected;
+  } rows[] = {
+      {"ID byte differs", ReportType::feature, 6, "05 82 01", "0xe00002c2"},
+      {"ID byte missing", ReportType::feature, 6, "", "0xe00002c2"},
+      {"output report", ReportType::output, 0, "01 02", "0xe00002c7"},
+      {"input report", ReportType::input, 0, "01 02", "0xe00002c7"},
+      // A regular file has no HID ioctls: the kernel answers ENOTTY.
+      {"no HID node", ReportType::feature, 6, "06 82 01", "0xe00002bc"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(status(device.setReport(row.type, row.id, fromHex(row.report))), row.expected)
+        << row.name;
+  }
+  std::vector<std::uint8_t> empty;
+  length = 0;
+  EXPECT_EQ(status(device.getReport(ReportType::feature, 6, empty, length)), "0xe00002c2");
+  EXPECT_EQ(status(device.setReport(ReportType::feature, 0, std::vector<std::uint8_t>(16383, 0))),
+            "0xe00002c2")
+      << "longer than an ioctl can carry";
+  device.close();
+  device.close();
+  EXPECT_EQ(status(device.setReport(ReportType::feature, 6, report)), "0xe00002cd")
+      << "after close";
+}
+
+TEST_F(FakeDeviceTree, OpenFailures) {
+  addNode("hidraw0", kZepa, 1);
+  auto devices = makeHidrawBackend(root_)->copyDevices(0x0C45, 0x800A);
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(status(devices[0]->open()), "0xe00002c0") << "node missing";
+
+  if (::geteuid() == 0) GTEST_SKIP() << "root opens any file";
+  std::ofstream(root_ / "dev/hidraw0") << "";
+  fs::permissions(root_ / "dev/hidraw0", fs::perms::owner_read);
+  EXPECT_EQ(status(devices[0]->open()), "0xe00002e2") << "node not writable";
+}
+
+}  // namespace
+}  // namespace zepa::hid
