@@ -75,10 +75,9 @@ std::vector<KeycodeWrite> writesFor(const NodeSnapshot& snapshot, std::span<cons
   std::vector<KeycodeWrite> writes;
   for (int usage = 0; usage < kUsageCount; ++usage) {
     if (!snapshot.keycodes[usage]) continue;
-    const auto fallback = hid::linuxKeycode(static_cast<std::uint8_t>(usage));
-    // A usage the kernel has no default for can only carry what it has now.
-    writes.push_back({static_cast<std::uint8_t>(usage),
-                      fallback ? std::uint32_t{*fallback} : *snapshot.keycodes[usage]});
+    // Usages the kernel has no key for sit at KEY_RESERVED (0) until someone maps them.
+    const auto kernelDefault = hid::linuxKeycode(static_cast<std::uint8_t>(usage)).value_or(0);
+    writes.push_back({static_cast<std::uint8_t>(usage), kernelDefault});
   }
   for (const auto& pair : pairs) {
     if (snapshot.keycodes[pair.sourceUsage]) writes.push_back({pair.sourceUsage, pair.keycode});

@@ -1,0 +1,514 @@
+// zepa-keymap: the whole-map writes against recording keycode tables, the command line through
+// the real program, and the real program against a mounted simulator.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "protocol/hid/linux_keycodes.hpp"
+#include "tools/keymap/key_map_writer.hpp"
+#include "tools/keymap/key_mapping_request.hpp"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using zepa::keymap::KeymapError;
+using zepa::keymap::KeyPair;
+
+// ---------------------------------------------------------------------------------------------
+// Whole-map writes
+
+std::uint32_t defaultKeycode(std::uint8_t usage) {
+  return zepa::hid::linuxKeycode(usage).value_or(0);
+}
+
+KeyPair pair(std::uint8_t source, std::uint8_t target) {
+  return {source, target, *zepa::hid::linuxKeycode(target)};
+}
+
+// An input node's keymap as the kernel keeps it; set calls can be made to fail.
+class RecordingKeycodeTable final : public zepa::keymap::KeycodeTable {
+ public:
+  // A keyboard whose reports carry usages 0x00 to `lastUsage`, or none at all.
+  explicit RecordingKeycodeTable(int lastUsage) {
+    for (int usage = 0; usage <= lastUsage; ++usage) {
+      keys[static_cast<std::uint8_t>(usage)] = defaultKeycode(static_cast<std::uint8_t>(usage));
+    }
+  }
+
+  int keycode(std::uint8_t usage, std::uint32_t& keycode) override {
+    if (getError != 0) return getError;
+    const auto it = keys.find(usage);
+    if (it == keys.end()) return EINVAL;
+    keycode = it->second;
+    return 0;
+  }
+
+  int setKeycode(std::uint8_t usage, std::uint32_t keycode) override {
+    ++sets;
+    if (failSetAt != 0 && (sets == failSetAt || (failEverySetAfter && sets > failSetAt))) {
+      return EIO;
+    }
+    const auto it = keys.find(usage);
+    if (it == keys.end()) return EINVAL;
+    it->second = keycode;
+    return 0;
+  }
+
+  // Entries that differ from the kernel's default, "usage=keycode" in hex.
+  std::string changes() const {
+    std::string text;
+    for (const auto& [usage, keycode] : keys) {
+      if (keycode == defaultKeycode(usage)) continue;
+      char entry[16];
+      std::snprintf(entry, sizeof entry, "%s%02x=%04x", text.empty() ? "" : " ", usage, keycode);
+      text += entry;
+    }
+    return text;
+  }
+
+  std::map<std::uint8_t, std::uint32_t> keys;
+  int getError = 0;
+  int failSetAt = 0;  // 1-based; 0 never
+  bool failEverySetAfter = false;
+  int sets = 0;
+};
+
+constexpr int kFullKeyboard = 0xFF;
+constexpr int kNoKeyboardUsages = -1;
+
+struct WriteCase {
+  const char* name;
+  int keyboardLastUsage;  // of the first node
+  int secondLastUsage;    // a second node, or kNoKeyboardUsages
+  std::vector<std::pair<std::uint8_t, std::uint32_t>> before;  // on the first node
+  std::vector<KeyPair> pairs;
+  int getError = 0;
+  int failSetAt = 0;
+  bool failEverySetAfter = false;
+  const char* error = "";  // part of the message; empty for success
+  const char* firstAfter = "";
+  const char* secondAfter = "";
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class KeyMapWrites : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(KeyMapWrites, LeaveTheExpectedMap) {
+  const auto& c = GetParam();
+  RecordingKeycodeTable first(c.keyboardLastUsage);
+  RecordingKeycodeTable second(c.secondLastUsage);
+  for (const auto& [usage, keycode] : c.before) first.keys[usage] = keycode;
+  first.getError = c.getError;
+  first.failSetAt = c.failSetAt;
+  first.failEverySetAfter = c.failEverySetAfter;
+  const zepa::keymap::KeymapTarget targets[] = {{"/dev/input/event4", &first},
+                                                {"/dev/input/event5", &second}};
+  std::string error;
+  try {
+    zepa::keymap::applyKeyMap(targets, c.pairs);
+  } catch (const KeymapError& e) {
+    error = e.what();
+  }
+  if (*c.error == '\0') {
+    EXPECT_EQ(error, "");
+  } else {
+    EXPECT_NE(error.find(c.error), std::string::npos) << "message: " << error;
+  }
+  EXPECT_EQ(first.changes(), c.firstAfter);
+  EXPECT_EQ(second.changes(), c.secondAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Nodes, KeyMapWrites,
+    testing::Values(
+        // Caps Lock gives Left Control (KEY_LEFTCTRL 0x1d).
+        WriteCase{"CapsToControl",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {},
+                  {pair(0x39, 0xE0)},
+                  0,
+                  0,
+                  false,
+                  "",
+                  "39=001d",
+                  ""},
+        WriteCase{"SeveralPairs",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {},
+                  {pair(0x39, 0xE0), pair(0x04, 0x05), pair(0xE0, 0x39)},
+                  0,
+                  0,
+                  false,
+                  "",
+                  "04=0030 39=001d e0=003a",
+                  ""},
+        WriteCase{"EarlierMapIsReplaced",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {{0x04, 48}, {0x39, 29}},
+                  {pair(0x05, 0x04)},
+                  0,
+                  0,
+                  false,
+                  "",
+                  "05=001e",
+                  ""},
+        WriteCase{"EmptyListRestoresDefaults",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {{0x04, 48}, {0x02, 30}, {0xFF, 1}},
+                  {},
+                  0,
+                  0,
+                  false,
+                  "",
+                  "",
+                  ""},
+        WriteCase{"LaterPairForTheSameKeyWins",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {},
+                  {pair(0x39, 0xE0), pair(0x39, 0x29)},
+                  0,
+                  0,
+                  false,
+                  "",
+                  "39=0001",
+                  ""},
+        WriteCase{"BothKeyboardNodesTakeTheMap",
+                  kFullKeyboard,
+                  kFullKeyboard,
+                  {},
+                  {pair(0x39, 0xE0)},
+                  0,
+                  0,
+                  false,
+                  "",
+                  "39=001d",
+                  "39=001d"},
+        WriteCase{"PairOnlyWhereTheNodeHasTheKey",
+                  kFullKeyboard,
+                  0x65,
+                  {},
+                  {pair(0x39, 0xE0), pair(0xE4, 0x04)},
+                  0,
+                  0,
+                  false,
+                  "",
+                  "39=001d e4=001e",
+                  "39=001d"},
+        WriteCase{"KeyNoNodeHasChangesNothing",
+                  0x65,
+                  kNoKeyboardUsages,
+                  {{0x04, 48}},
+                  {pair(0x39, 0xE0), pair(0xE0, 0x39)},
+                  0,
+                  0,
+                  false,
+                  "Eintrag 2 der Tastenbelegung: Die Tastatur hat keine Taste mit der "
+                  "HID-Nutzung 0xe0.",
+                  "04=0030",
+                  ""},
+        WriteCase{"NoNodeTakesKeyboardUsages",
+                  kNoKeyboardUsages,
+                  kNoKeyboardUsages,
+                  {},
+                  {pair(0x39, 0xE0)},
+                  0,
+                  0,
+                  false,
+                  "nimmt keine Tastenbelegung an",
+                  "",
+                  ""},
+        WriteCase{"ReadFailureChangesNothing",
+                  kFullKeyboard,
+                  kFullKeyboard,
+                  {{0x04, 48}},
+                  {pair(0x39, 0xE0)},
+                  EIO,
+                  0,
+                  false,
+                  "Die Tastenbelegung von /dev/input/event4 konnte nicht gelesen werden "
+                  "(Fehler 0xe00002ca).",
+                  "04=0030",
+                  ""},
+        WriteCase{"FailedWriteIsRolledBack",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {{0x04, 48}},
+                  {pair(0x39, 0xE0)},
+                  0,
+                  200,
+                  false,
+                  "Die Tastenbelegung konnte auf /dev/input/event4 nicht gesetzt werden "
+                  "(Fehler 0xe00002ca). Die bisherige Belegung bleibt bestehen.",
+                  "04=0030",
+                  ""},
+        WriteCase{"FailedLastPairIsRolledBack",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {{0x04, 48}},
+                  {pair(0x39, 0xE0), pair(0x3A, 0xE1)},
+                  0,
+                  258,
+                  false,
+                  "Die bisherige Belegung bleibt bestehen.",
+                  "04=0030",
+                  ""},
+        WriteCase{"FailedRollBackIsReported",
+                  kFullKeyboard,
+                  kNoKeyboardUsages,
+                  {{0x00, 48}},
+                  {pair(0x39, 0xE0)},
+                  0,
+                  3,
+                  true,
+                  "nicht vollständig wiederhergestellt werden; bitte die Tastatur neu verbinden.",
+                  // The reset of 0x00 went through and could not be taken back.
+                  "",
+                  ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The real program
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs zepa-keymap with these arguments and collects both output streams.
+Outcome runKeymap(const std::vector<std::string>& args) {
+  const std::string program = std::string(ZEPA_BIN_DIR) + "/zepa-keymap";
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+  for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) {
+    posix_spawn_file_actions_addclose(&actions, fd);
+  }
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  Outcome outcome;
+  pollfd fds[] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[] = {&outcome.out, &outcome.err};
+  int open = spawned == 0 ? 2 : 0;
+  while (open > 0 && poll(fds, 2, 10000) > 0) {
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[512];
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  close(outPipe[0]);
+  close(errPipe[0]);
+  int status = 0;
+  if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    outcome.status = WEXITSTATUS(status);
+  }
+  return outcome;
+}
+
+const std::string kMatch =
+    R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})";
+const std::string kCapsToControl =
+    R"({"UserKeyMapping":[{"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771296}]})";
+
+std::string mapping(const std::string& entries) {
+  return R"({"UserKeyMapping":[)" + entries + "]}";
+}
+std::string entry(const std::string& source, const std::string& target) {
+  return R"({"HIDKeyboardModifierMappingSrc":)" + source + R"(,"HIDKeyboardModifierMappingDst":)" +
+         target + "}";
+}
+
+const std::string kUsageError =
+    "Ungültiger Aufruf. Erwartet: zepa-keymap [--device-root VERZEICHNIS] property --matching "
+    "JSON --set JSON\n";
+const std::string kNoKeyboard =
+    "Keine passende Tastatur gefunden (Hersteller 0x258a, Produkt 0x010c, Nutzungsseite 0x01, "
+    "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen.\n";
+
+struct CallCase {
+  const char* name;
+  std::vector<std::string> args;  // after --device-root EMPTY_FOLDER, unless it starts with "!"
+  std::string err;
+};
+
+void PrintTo(const CallCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class KeymapCall : public testing::TestWithParam<CallCase> {};
+
+// Every argument error is found before any device is looked at; a valid call finds no keyboard
+// in an empty folder.
+TEST_P(KeymapCall, ExitsWithItsOneLine) {
+  const auto& c = GetParam();
+  const fs::path empty = fs::path(testing::TempDir()) / "zepa-keymap-empty";
+  fs::create_directories(empty);
+  std::vector<std::string> args;
+  if (c.args.empty() || c.args.front() != "!") {
+    args = {"--device-root", empty.string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+  } else {
+    args.assign(c.args.begin() + 1, c.args.end());
+  }
+  const Outcome outcome = runKeymap(args);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, c.err);
+  EXPECT_EQ(outcome.out, "");
+}
+
+const std::string kCaps = "30064771129";
+const std::string kControl = "30064771296";
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, KeymapCall,
+    testing::Values(
+        CallCase{"ValidCallWithoutKeyboard",
+                 {"property", "--matching", kMatch, "--set", kCapsToControl},
+                 kNoKeyboard},
+        CallCase{"OptionsInEitherOrder",
+                 {"property", "--set", kCapsToControl, "--matching", kMatch},
+                 kNoKeyboard},
+        CallCase{"NoArguments", {"!"}, kUsageError},
+        CallCase{
+            "OtherCommand", {"list", "--matching", kMatch, "--set", kCapsToControl}, kUsageError},
+        CallCase{"MissingSet", {"property", "--matching", kMatch}, kUsageError},
+        CallCase{"MissingValue", {"property", "--matching", kMatch, "--set"}, kUsageError},
+        CallCase{"RepeatedOption",
+                 {"property", "--matching", kMatch, "--matching", kMatch},
+                 kUsageError},
+        CallCase{"ExtraArgument",
+                 {"property", "--matching", kMatch, "--set", kCapsToControl, "x"},
+                 kUsageError},
+        CallCase{
+            "EmptyDeviceRoot",
+            {"!", "--device-root", "", "property", "--matching", kMatch, "--set", kCapsToControl},
+            kUsageError},
+        CallCase{"MatchNotJSON",
+                 {"property", "--matching", "{VendorID:1}", "--set", kCapsToControl},
+                 "Die Geräteauswahl (--matching) ist kein gültiges JSON (Fehler bei Zeichen 2).\n"},
+        CallCase{"MatchNotAnObject",
+                 {"property", "--matching", "[1]", "--set", kCapsToControl},
+                 "Die Geräteauswahl (--matching) muss ein JSON-Objekt sein.\n"},
+        CallCase{
+            "MatchMissingKey",
+            {"property", "--matching", R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1})",
+             "--set", kCapsToControl},
+            "Die Geräteauswahl (--matching) braucht den Schlüssel „PrimaryUsage“.\n"},
+        CallCase{
+            "MatchUnknownKey",
+            {"property", "--matching",
+             R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6,"LocationID":1})",
+             "--set", kCapsToControl},
+            "Die Geräteauswahl (--matching) enthält den unbekannten Schlüssel „LocationID“.\n"},
+        CallCase{"MatchIDAsText",
+                 {"property", "--matching",
+                  R"({"VendorID":"9610","ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})",
+                  "--set", kCapsToControl},
+                 "Die Geräteauswahl (--matching): „VendorID“ muss eine ganze Zahl sein.\n"},
+        CallCase{"MatchIDAsFloat",
+                 {"property", "--matching",
+                  R"({"VendorID":9610.0,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})",
+                  "--set", kCapsToControl},
+                 "Die Geräteauswahl (--matching): „VendorID“ muss eine ganze Zahl sein.\n"},
+        CallCase{
+            "MatchNegativeID",
+            {"property", "--matching",
+             R"({"VendorID":9610,"ProductID":-1,"PrimaryUsagePage":1,"PrimaryUsage":6})", "--set",
+             kCapsToControl},
+            "Die Geräteauswahl (--matching): „ProductID“ liegt außerhalb von 0 bis 4294967295.\n"},
+        CallCase{"SetNotJSON",
+                 {"property", "--matching", kMatch, "--set", R"({"UserKeyMapping":[)"},
+                 "Die Tastenbelegung (--set) ist kein gültiges JSON (Fehler bei Zeichen 20).\n"},
+        CallCase{"SetWithoutList",
+                 {"property", "--matching", kMatch, "--set", R"({"UserKeyMapping":{}})"},
+                 "Die Tastenbelegung (--set) braucht eine Liste „UserKeyMapping“.\n"},
+        CallCase{"SetOtherProperty",
+                 {"property", "--matching", kMatch, "--set",
+                  R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"},
+                 "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
+                 "„CapsLockDelayOverride“.\n"},
+        CallCase{
+            "EntryWithoutDst",
+            {"property", "--matching", kMatch, "--set",
+             mapping(entry(kCaps, kControl) + R"(,{"HIDKeyboardModifierMappingSrc":30064771129})")},
+            "Eintrag 2 der Tastenbelegung braucht „HIDKeyboardModifierMappingSrc“ und "
+            "„HIDKeyboardModifierMappingDst“.\n"},
+        CallCase{"EntryNotAnObject",
+                 {"property", "--matching", kMatch, "--set", mapping("57")},
+                 "Eintrag 1 der Tastenbelegung braucht „HIDKeyboardModifierMappingSrc“ und "
+                 "„HIDKeyboardModifierMappingDst“.\n"},
+        CallCase{
+            "EntryUnknownKey",
+            {"property", "--matching", kMatch, "--set",
+             mapping(
+                 R"({"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771296,"X":1})")},
+            "Eintrag 1 der Tastenbelegung enthält den unbekannten Schlüssel „X“.\n"},
+        CallCase{
+            "UsageAsFloat",
+            {"property", "--matching", kMatch, "--set", mapping(entry("30064771129.0", kControl))},
+            "Eintrag 1 der Tastenbelegung: „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl "
+            "sein.\n"},
+        CallCase{"UsageWithoutPage",
+                 {"property", "--matching", kMatch, "--set", mapping(entry("57", kControl))},
+                 "Eintrag 1 der Tastenbelegung: 57 in „HIDKeyboardModifierMappingSrc“ ist keine "
+                 "Taste der Tastaturseite (0x700000000 bis 0x7000000ff).\n"},
+        CallCase{"UsageOnConsumerPage",
+                 {"property", "--matching", kMatch, "--set", mapping(entry(kCaps, "51539607785"))},
+                 "Eintrag 1 der Tastenbelegung: 51539607785 in „HIDKeyboardModifierMappingDst“ ist "
+                 "keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).\n"},
+        CallCase{"UsageJustPastThePage",
+                 {"property", "--matching", kMatch, "--set", mapping(entry(kCaps, "30064771328"))},
+                 "Eintrag 1 der Tastenbelegung: 30064771328 in „HIDKeyboardModifierMappingDst“ ist "
+                 "keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).\n"},
+        CallCase{
+            "NegativeUsage",
+            {"property", "--matching", kMatch, "--set", mapping(entry("-30064771129", kControl))},
+            "Eintrag 1 der Tastenbelegung: -30064771129 in „HIDKeyboardModifierMappingSrc“ ist "
+            "keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).\n"},
+        CallCase{"UsageWithoutKeycode",
+                 {"property", "--matching", kMatch, "--set",
+                  mapping(entry(kCaps, kControl) + "," + entry(kCaps, "30064771075"))},
+                 "Eintrag 2 der Tastenbelegung: Linux kennt für die HID-Taste 0x03 keinen "
+                 "Tastencode.\n"},
+        CallCase{
+            "KeyNameWithLineBreak",
+            {"property", "--matching", R"({"Vendor\nID":1})", "--set", kCapsToControl},
+            "Die Geräteauswahl (--matching) enthält den unbekannten Schlüssel „Vendor?ID“.\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
