@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct HidInterface {
   std::uint16_t vendor = 0;
   std::uint16_t product = 0;
   std::string name;  // HID_NAME
+  int usbPort = 1;
   int usbInterface = 0;
   int hidSequence = 0;  // the .NNNN of the kernel's HID device name
   std::vector<std::uint8_t> descriptor;

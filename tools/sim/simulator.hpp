@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -50,6 +51,7 @@ class Simulator {
   const HidInterface* findEvent(std::string_view node) const;
   // Interfaces still attached (unplugged keyboards are gone).
   bool attached(const HidInterface& interface) const;
+  std::vector<HidInterface> attachedInterfaces() const;
 
   // 0 or the errno an open of the node gives.
   int openNode(std::string_view node);
@@ -71,15 +73,19 @@ class Simulator {
   nlohmann::json zepaState() const;
   nlohmann::json halvernState() const;
 
-  // Called (under the lock) when the keyboards disappear.
+  // Called (under the lock) when the keyboards disappear; it must not call back in.
   void onUnplug(std::function<void()> callback);
 
   ZepaFirmware& zepa() { return zepa_; }
   HalvernFirmware& halvern() { return halvern_; }
 
  private:
-  void changed();
-  void writeStates();
+  bool attachedLocked(const HidInterface& interface) const;
+  KeyMap* keyMapFor(const HidInterface& interface);
+  nlohmann::json zepaStateLocked() const;
+  nlohmann::json halvernStateLocked() const;
+  void changed(Keyboard keyboard);
+  void writeState(Keyboard keyboard);
   void unplugLocked();
 
   mutable std::mutex mutex_;
@@ -92,6 +98,7 @@ class Simulator {
   bool unplugged_ = false;
   std::optional<std::filesystem::path> stateFolder_;
   std::function<void()> unplugCallback_;
+  std::map<int, KeyMap> extraKeyMaps_;  // unrelated keyboards, by hidraw number
 };
 
 }  // namespace zepa::sim
