@@ -168,6 +168,8 @@ class AppModel : public QObject {
   // Effect naming and calibration.
   // The effect an ID really shows: the recorded one, else the mode itself.
   LightingMode semanticMode(LightingMode mode) const;
+  // Same by firmware ID; an ID outside 0-19 without a valid entry counts as off.
+  LightingMode semanticMode(int id) const;
   Q_INVOKABLE QString effectDisplayName(zepa::LightingMode mode,
                                         std::optional<std::uint8_t> direction) const;
   Q_INVOKABLE std::vector<int> assignedFirmwareIDs(zepa::LightingMode mode) const;

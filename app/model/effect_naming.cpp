@@ -27,12 +27,16 @@ void AppModel::migrateEffectNames() {
   }
 }
 
-LightingMode AppModel::semanticMode(LightingMode mode) const {
-  const auto entry = effectSemanticMap_.find(rawValue(mode));
+LightingMode AppModel::semanticMode(int id) const {
+  const auto entry = effectSemanticMap_.find(id);
   if (entry != effectSemanticMap_.end()) {
     if (const auto semantic = lightingModeFromRaw(entry->second)) return *semantic;
   }
-  return mode;
+  return lightingModeFromRaw(id).value_or(LightingMode::off);
+}
+
+LightingMode AppModel::semanticMode(LightingMode mode) const {
+  return semanticMode(rawValue(mode));
 }
 
 QString AppModel::effectDisplayName(LightingMode mode,
