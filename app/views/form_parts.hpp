@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <initializer_list>
+#include <utility>
+
+class QButtonGroup;
+class QFormLayout;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QWidget;
+
+// Building blocks the forms share, so every form lines up and reads the same.
+namespace zepa {
+
+// A form with labels right-aligned beside their fields, as desktop settings forms look.
+QFormLayout* makeForm(QWidget* parent);
+
+// A horizontal slider over whole values, 300 pixels wide.
+QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent);
+
+// Text in the palette's dimmed colour.
+QLabel* secondaryLabel(const QString& text, QWidget* parent);
+
+// A small, dimmed, wrapping note.
+QLabel* noteLabel(const QString& text, QWidget* parent);
+
+// The prominent button at the right end of a row.
+QHBoxLayout* applyRow(QPushButton* button);
+
+// Adjacent toggle buttons of which exactly one is on; each button's id is its value and its
+// object name is namePrefix followed by its text.
+QWidget* makeSegmented(std::initializer_list<std::pair<QString, int>> segments,
+                       const QString& namePrefix, QWidget* parent, QButtonGroup*& group);
+// Turns on the segment of `value`, or none when no segment has it; emits nothing.
+void selectSegment(QButtonGroup* group, int value);
+
+}  // namespace zepa

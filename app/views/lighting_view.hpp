@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QWidget>
+
+#include "app/model/app_model.hpp"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QStackedLayout;
+
+namespace zepa {
+
+class ColorButton;
+class HalvernLightingView;
+
+// The lighting tab: the ZEPA VX10 form, or HalvernLightingView while the Halvern keyboard is
+// selected. Controls read the model on every change and write straight into it.
+class LightingView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit LightingView(AppModel& model, QWidget* parent = nullptr);
+
+ private:
+  QWidget* makeZepaForm();
+  void refresh();
+
+  AppModel& model_;
+  QStackedLayout* stack_ = nullptr;
+  QWidget* zepaForm_ = nullptr;
+  HalvernLightingView* halvern_ = nullptr;
+
+  QFormLayout* form_ = nullptr;
+  QComboBox* effect_ = nullptr;
+  ColorButton* color_ = nullptr;
+  QCheckBox* colorful_ = nullptr;
+  QLabel* brightnessLabel_ = nullptr;
+  QSlider* brightness_ = nullptr;
+  QLabel* speedLabel_ = nullptr;
+  QSlider* speed_ = nullptr;
+  QWidget* direction_ = nullptr;
+  QButtonGroup* directionGroup_ = nullptr;
+  QLabel* activeSelection_ = nullptr;
+  QPushButton* apply_ = nullptr;
+};
+
+}  // namespace zepa

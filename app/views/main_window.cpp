@@ -1,0 +1,51 @@
+#include "app/views/main_window.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+
+#include "app/model/app_model.hpp"
+#include "app/views/content_view.hpp"
+#include "app/views/settings_view.hpp"
+
+namespace zepa {
+
+MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+  setObjectName(QStringLiteral("mainWindow"));
+  setWindowTitle(QStringLiteral("ZEPA Control"));
+
+  content_ = new ContentView(model_, this);
+  content_->setMinimumSize(760, 560);
+  setCentralWidget(content_);
+
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
+  QAction* settings = file->addAction(QStringLiteral("Einstellungen …"));
+  settings->setObjectName(QStringLiteral("settingsAction"));
+  settings->setMenuRole(QAction::PreferencesRole);
+  settings->setShortcut(QKeySequence::Preferences);
+  connect(settings, &QAction::triggered, this, &MainWindow::openSettings);
+  file->addSeparator();
+  QAction* quit = file->addAction(QStringLiteral("Beenden"));
+  quit->setObjectName(QStringLiteral("quitAction"));
+  quit->setMenuRole(QAction::QuitRole);
+  quit->setShortcut(QKeySequence::Quit);
+  connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+  QAction* about = help->addAction(QStringLiteral("Über ZEPA Control"));
+  about->setObjectName(QStringLiteral("aboutAction"));
+  about->setMenuRole(QAction::AboutRole);
+  connect(about, &QAction::triggered, this, [this] { model_.setShowAbout(true); });
+}
+
+void MainWindow::openSettings() {
+  if (!settings_) {
+    settings_ = new SettingsView(model_, this);
+    settings_->setWindowFlag(Qt::Window);
+  }
+  settings_->show();
+  settings_->raise();
+  settings_->activateWindow();
+}
+
+}  // namespace zepa
