@@ -14,7 +14,7 @@ using nlohmann::json;
 
 const char* const kLightingText =
     R"({"effect":11,"color":{"red":0,"green":210,"blue":255},"brightness":4,"speed":4,)"
-    R"("colorful":true})";
+    R"("colorful":true})";  // the application's initial Halvern lighting
 
 TEST(HalvernEffectTest, EveryCaseRoundTripsThroughJson) {
   ASSERT_EQ(allHalvernEffects().size(), 19u);
@@ -65,19 +65,6 @@ TEST(HalvernEffectTest, VisibleEffectsHideThreeInOrder) {
   }
 }
 
-TEST(HalvernEffectTest, GermanNames) {
-  struct Row {
-    HalvernEffect effect;
-    const char* name;
-  };
-  const Row rows[] = {{HalvernEffect::off, "Aus"},
-                      {HalvernEffect::staticColor, "Konstant"},
-                      {HalvernEffect::ripple, "Wellenimpuls"},
-                      {HalvernEffect::rainbowWave, "Regenbogenwelle"},
-                      {HalvernEffect::tidal, "Gezeiten"}};
-  for (const Row& row : rows) EXPECT_EQ(name(row.effect), row.name);
-}
-
 TEST(HalvernLightingDecodingTest, EachRemovedKeyOrWrongValueFails) {
   json base = json::parse(kLightingText);
   ASSERT_TRUE(halvernLightingFromJson(base));
@@ -90,81 +77,53 @@ TEST(HalvernLightingDecodingTest, EachRemovedKeyOrWrongValueFails) {
     mutations.push_back({"effect " + std::to_string(effect), copy});
   }
   for (const auto& mutation : mutations) {
-    EXPECT_FALSE(halvernLightingFromJson(mutation.document))
+    EXPECT_FALSE(decodeHalvernLighting(mutation.document.dump()))
         << mutation.description << "\n  " << mutation.document.dump();
-    EXPECT_FALSE(decodeHalvernLighting(mutation.document.dump())) << mutation.description;
   }
 }
 
 TEST(HalvernLightingDecodingTest, AcceptedDocuments) {
-  struct Row {
-    const char* text;
-    HalvernLightingConfig expected;
-  };
-  const Row rows[] = {
-      {kLightingText, {HalvernEffect::aurora, RGBColor::cyan, 4, 4, true}},
-      {R"({"effect":18,"color":{"red":1,"green":2,"blue":3},"brightness":7,"speed":255,)"
-       R"("colorful":false,"note":"x"})",
-       {HalvernEffect::tidal, RGBColor{1, 2, 3}, 7, 255, false}},
-      {R"({"colorful":true,"speed":0,"brightness":0,"color":{"blue":0,"green":0,"red":0},)"
-       R"("effect":0})",
-       {HalvernEffect::off, RGBColor{0, 0, 0}, 0, 0, true}},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(decodeHalvernLighting(row.text), row.expected) << row.text;
-    std::string encoded = encodeHalvernLighting(row.expected);
-    EXPECT_EQ(decodeHalvernLighting(encoded), row.expected) << encoded;
-  }
+  // Ranges are checked only when sending; key order and unknown keys do not matter.
+  EXPECT_EQ(decodeHalvernLighting(
+                R"({"colorful":false,"speed":255,"brightness":7,"note":"x","effect":18,)"
+                R"("color":{"blue":3,"green":2,"red":1}})"),
+            (HalvernLightingConfig{HalvernEffect::tidal, RGBColor{1, 2, 3}, 7, 255, false}));
   for (const char* text : {"", "[]", "{}", "null", "{\"effect\":1"}) {
     EXPECT_FALSE(decodeHalvernLighting(text)) << text;
   }
 }
 
 TEST(HalvernAnswersTest, DerivedBytesNeedLongEnoughAnswers) {
-  auto bytes = [](std::size_t count, std::uint8_t fill) {
-    std::vector<std::uint8_t> out(count);
-    for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(fill + i);
-    return out;
+  // Answers filled with their own positions, so a wrong offset shows as a wrong value.
+  auto answer = [](std::size_t length) {
+    std::vector<std::uint8_t> bytes(length);
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(i);
+    return bytes;
   };
-  struct InfoRow {
+  struct Row {
     std::size_t length;
-    std::optional<std::uint8_t> model, hardware;
+    std::optional<std::uint8_t> model, hardware, effect;
   };
-  const InfoRow infoRows[] = {
-      {0, std::nullopt, std::nullopt},
-      {12, std::nullopt, std::nullopt},
-      {13, 0x1C, std::nullopt},
-      {14, 0x1C, 0x1D},
-      {520, 0x1C, 0x1D},
-  };
-  for (const InfoRow& row : infoRows) {
-    HalvernDeviceInfo info{bytes(row.length, 0x10)};
-    EXPECT_EQ(info.modelByte(), row.model) << row.length;
-    EXPECT_EQ(info.hardwareByte(), row.hardware) << row.length;
+  const Row rows[] = {{0, {}, {}, {}},  {12, {}, {}, {}}, {13, 12, {}, {}}, {14, 12, 13, {}},
+                      {18, 12, 13, {}}, {19, 12, 13, 18}, {136, 12, 13, 18}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(HalvernDeviceInfo{answer(row.length)}.modelByte(), row.model) << row.length;
+    EXPECT_EQ(HalvernDeviceInfo{answer(row.length)}.hardwareByte(), row.hardware) << row.length;
+    EXPECT_EQ(HalvernConfigSnapshot{answer(row.length)}.effectID(), row.effect) << row.length;
   }
 
-  struct SnapshotRow {
-    std::vector<std::uint8_t> response;
+  struct ModeRow {
+    std::size_t length;
+    std::uint8_t byte17;
     bool custom;
-    std::optional<std::uint8_t> effect;
   };
-  auto withByte17 = [](std::size_t length, std::uint8_t value) {
-    std::vector<std::uint8_t> out(length, 0x09);
-    if (length > 17) out[17] = value;
-    return out;
-  };
-  const SnapshotRow snapshotRows[] = {
-      {{}, false, std::nullopt},
-      {withByte17(17, 1), false, std::nullopt},
-      {withByte17(18, 1), true, std::nullopt},
-      {withByte17(18, 2), false, std::nullopt},
-      {withByte17(19, 1), true, 0x09},
-      {withByte17(136, 0), false, 0x09},
-  };
-  for (const SnapshotRow& row : snapshotRows) {
-    HalvernConfigSnapshot snapshot{row.response};
-    EXPECT_EQ(snapshot.customMode(), row.custom) << row.response.size();
-    EXPECT_EQ(snapshot.effectID(), row.effect) << row.response.size();
+  const ModeRow modeRows[] = {
+      {17, 1, false}, {18, 1, true}, {18, 2, false}, {136, 0, false}, {136, 1, true}};
+  for (const ModeRow& row : modeRows) {
+    std::vector<std::uint8_t> bytes(row.length, 1);
+    if (row.length > 17) bytes[17] = row.byte17;
+    if (row.length == 17) bytes[16] = row.byte17;
+    EXPECT_EQ(HalvernConfigSnapshot{bytes}.customMode(), row.custom) << row.length;
   }
 }
 

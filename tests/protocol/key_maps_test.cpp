@@ -71,15 +71,9 @@ TEST(ZEPAKeyMapTest, KeysOffTheGrid) {
     const char* name;
     int index, hid;
   };
-  const Row rows[] = {
-      {"Backspace", 103, 0x2A}, {"Enter", 85, 0x28},      {"Druck", 112, 0x46},
-      {"Rollen", 113, 0x47},    {"Pause", 115, 0x48},     {"Einfg", 116, 0x49},
-      {"Pos1", 117, 0x4A},      {"Bild↑", 118, 0x4B},     {"Entf", 119, 0x4C},
-      {"Ende", 120, 0x4D},      {"Bild↓", 121, 0x4E},     {"Num -", 122, 0x56},
-      {"Num +", 123, 0x57},     {"Num Enter", 106, 0x58}, {"Num 0", 104, 0x62},
-      {"Num .", 105, 0x63},     {"Fn", 96, 0xAF},         {"Menü", 97, 0x65},
-      {"→", 102, 0x4F},         {"\\", 67, 0x31},         {"'", 66, 0x34},
-  };
+  const Row rows[] = {{"Backspace", 103, 0x2A}, {"Enter", 85, 0x28},  {"Einfg", 116, 0x49},
+                      {"Bild↓", 121, 0x4E},     {"Num -", 122, 0x56}, {"Num +", 123, 0x57},
+                      {"Num Enter", 106, 0x58}, {"Fn", 96, 0xAF},     {"Menü", 97, 0x65}};
   for (const Row& row : rows) {
     const ZEPAKey* key = ZEPAKeyMap::key(row.name);
     ASSERT_NE(key, nullptr) << row.name;
@@ -91,19 +85,13 @@ TEST(ZEPAKeyMapTest, KeysOffTheGrid) {
 TEST(ZEPAKeyMapTest, LookUpByIndex) {
   struct Row {
     int index;
-    const char* name;  // nullptr: no key
+    const char* name;  // "": no key
   };
-  const Row rows[] = {{85, "Enter"},  {86, "Num 1"},  {1, "Esc"},    {123, "Num +"},
-                      {35, nullptr},  {0, nullptr},   {14, nullptr}, {18, nullptr},
-                      {114, nullptr}, {124, nullptr}, {255, nullptr}};
+  const Row rows[] = {{85, "Enter"}, {86, "Num 1"}, {1, "Esc"}, {123, "Num +"}, {35, ""},
+                      {0, ""},       {14, ""},      {18, ""},   {114, ""},      {124, ""}};
   for (const Row& row : rows) {
     const ZEPAKey* key = ZEPAKeyMap::key(static_cast<std::uint8_t>(row.index));
-    if (row.name == nullptr) {
-      EXPECT_EQ(key, nullptr) << row.index << " gave " << key->name;
-    } else {
-      ASSERT_NE(key, nullptr) << row.index;
-      EXPECT_EQ(key->name, row.name);
-    }
+    EXPECT_EQ(key ? key->name : "", row.name) << row.index;
   }
 }
 
@@ -120,12 +108,7 @@ TEST(ZEPAKeyMapTest, LookUpByNameIgnoresCaseButNotBlanks) {
   };
   for (const Row& row : rows) {
     const ZEPAKey* key = ZEPAKeyMap::key(std::string_view(row.query));
-    if (row.index < 0) {
-      EXPECT_EQ(key, nullptr) << "'" << row.query << "' gave " << key->name;
-    } else {
-      ASSERT_NE(key, nullptr) << row.query;
-      EXPECT_EQ(key->index, row.index) << row.query;
-    }
+    EXPECT_EQ(key ? key->index : -1, row.index) << "'" << row.query << "'";
   }
   for (const ZEPAKey& key : ZEPAKeyMap::keys()) {
     EXPECT_EQ(ZEPAKeyMap::key(uppercased(key.name)), &key) << uppercased(key.name);
@@ -216,20 +199,13 @@ TEST(HalvernKeyMapTest, NotableEntries) {
     const char* name;
     int index;
   };
-  const Row rows[] = {
-      {0, "Esc", 0},     {19, "M2", 120},   {20, "`", 1},       {33, "Rück", 79},
-      {36, "Bild↑", 97}, {54, "\\", 75},    {57, "Bild↓", 98},  {62, "Fest", 3},
-      {74, "Enter", 81}, {79, "< >", 76},   {95, "Num ↵", 124}, {101, "Fn", 59},
-      {102, "Menü", 65}, {103, "Fn 2", 83}, {104, "←", 89},     {108, "Num .", 119},
-  };
+  const Row rows[] = {{19, "M2", 120},    {20, "\x60", 1},   {54, "\x5C", 75},  {79, "< >", 76},
+                      {95, "Num ↵", 124}, {102, "Menü", 65}, {103, "Fn 2", 83}, {104, "←", 89}};
   auto keys = HalvernKeyMap::keys();
   for (const Row& row : rows) {
-    EXPECT_EQ(keys[row.position].name, row.name) << row.position;
-    EXPECT_EQ(keys[row.position].index, row.index) << row.name;
+    EXPECT_EQ(keys[row.position], (HalvernKey{row.name, static_cast<std::uint8_t>(row.index)}))
+        << row.position;
   }
-  EXPECT_EQ(keys[20].name.size(), 1u);
-  EXPECT_EQ(keys[20].name[0], '\x60');
-  EXPECT_EQ(keys[54].name[0], '\x5C');
 }
 
 }  // namespace

@@ -13,12 +13,6 @@ namespace {
 
 using nlohmann::json;
 
-// Text form of a profile's fields, so a mismatch prints both sides in full.
-std::string describe(const ZEPAProfile& profile) {
-  return profile.id.text() + " " + profile.name + " " + toJson(profile.lighting).dump() + " " +
-         toJson(profile).at("keyColors").dump() + " " + toJson(profile.remaps).dump();
-}
-
 const char* const kProfileText = R"({
   "id": "6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f",
   "name": "Büro",
@@ -35,57 +29,34 @@ TEST(LightingModeTest, EveryCaseRoundTripsThroughJson) {
   for (std::size_t i = 0; i < allLightingModes().size(); ++i) {
     LightingMode mode = allLightingModes()[i];
     EXPECT_EQ(rawValue(mode), static_cast<int>(i)) << "allCases out of raw order";
-    json encoded = toJson(mode);
-    EXPECT_TRUE(encoded.is_number_integer()) << encoded.dump();
-    EXPECT_EQ(encoded.get<int>(), static_cast<int>(i));
-    EXPECT_EQ(lightingModeFromJson(encoded), mode) << encoded.dump();
+    EXPECT_EQ(toJson(mode), json(i));
+    EXPECT_EQ(lightingModeFromJson(toJson(mode)), mode) << i;
     EXPECT_EQ(lightingModeFromRaw(static_cast<int>(i)), mode);
   }
-}
-
-TEST(LightingModeTest, RawValuesOutsideTheTableGiveNothing) {
-  for (int raw : {-1, 20, 255, -2147483647 - 1, 2147483647}) {
+  for (int raw : {-1, 20, 255, -2147483647 - 1}) {
     EXPECT_EQ(lightingModeFromRaw(raw), std::nullopt) << raw;
   }
   for (const char* text : {"-1", "20", "19.0", "true", "\"5\"", "null"}) {
     EXPECT_EQ(lightingModeFromJson(json::parse(text)), std::nullopt) << text;
   }
-  EXPECT_EQ(lightingModeFromRaw(19), LightingMode::shuttle);
 }
 
 TEST(LightingModeTest, CapabilitiesFollowTheExceptionSets) {
-  const std::set<LightingMode> withoutSpeed{LightingMode::off, LightingMode::staticColor};
-  const std::set<LightingMode> withDirection{LightingMode::scrolling, LightingMode::rolling,
-                                             LightingMode::rotating, LightingMode::flowing,
-                                             LightingMode::tilt};
-  const std::set<LightingMode> withoutColor{LightingMode::off, LightingMode::colourful,
-                                            LightingMode::spectrum};
+  using enum LightingMode;
+  const std::set<LightingMode> withoutSpeed{off, staticColor};
+  const std::set<LightingMode> withDirection{scrolling, rolling, rotating, flowing, tilt};
+  const std::set<LightingMode> withoutColor{off, colourful, spectrum};
+  std::set<std::string> names;
   for (LightingMode mode : allLightingModes()) {
     SCOPED_TRACE(name(mode));
     EXPECT_EQ(supportsSpeed(mode), !withoutSpeed.contains(mode));
     EXPECT_EQ(supportsDirection(mode), withDirection.contains(mode));
     EXPECT_EQ(supportsColor(mode), !withoutColor.contains(mode));
     EXPECT_EQ(supportsColorful(mode), supportsColor(mode));
+    names.insert(name(mode));
   }
-}
-
-TEST(LightingModeTest, GermanNames) {
-  struct Row {
-    LightingMode mode;
-    const char* name;
-  };
-  const Row rows[] = {
-      {LightingMode::off, "Aus"},
-      {LightingMode::staticColor, "Statisch"},
-      {LightingMode::singleOn, "Einzeln ein"},
-      {LightingMode::outward, "Nach außen"},
-      {LightingMode::flowing, "Fließen"},
-      {LightingMode::shuttle, "Pendeln"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(name(row.mode), row.name);
-  std::set<std::string> names;
-  for (LightingMode mode : allLightingModes()) names.insert(name(mode));
   EXPECT_EQ(names.size(), 20u) << "display names must tell the effects apart";
+  EXPECT_EQ(name(outward), "Nach außen");
 }
 
 TEST(RemapActionTest, EveryCaseRoundTripsAndGapsGiveNothing) {
@@ -97,17 +68,20 @@ TEST(RemapActionTest, EveryCaseRoundTripsAndGapsGiveNothing) {
       {0, RemapAction::none},     {1, RemapAction::special}, {2, RemapAction::key},
       {3, RemapAction::consumer}, {4, std::nullopt},         {5, RemapAction::profile},
       {6, RemapAction::macro},    {7, RemapAction::mouse},   {8, std::nullopt},
-      {-1, std::nullopt},         {255, std::nullopt},
-  };
+      {-1, std::nullopt},         {255, std::nullopt}};
+  std::vector<KeyRemap> remaps;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.raw);
     EXPECT_EQ(remapActionFromRaw(row.raw), row.action);
     EXPECT_EQ(remapActionFromJson(json(row.raw)), row.action);
     if (row.action) {
       EXPECT_EQ(toJson(*row.action), json(row.raw));
+      remaps.push_back({static_cast<std::uint8_t>(row.raw), *row.action, 255, 0, 7});
     }
   }
   EXPECT_EQ(remapActionFromJson(json(2.0)), std::nullopt);
+  std::string text = encodeKeyRemaps(remaps);
+  EXPECT_EQ(decodeKeyRemaps(text), remaps) << text;
 }
 
 // --- Encoding ---------------------------------------------------------------------------------
@@ -116,58 +90,28 @@ TEST(ProfileCodingTest, DefaultProfileEncodesEveryKeyCompactly) {
   ZEPAProfile profile = ZEPAProfile::makeDefault();
   std::string text = encodeProfile(profile);
   EXPECT_EQ(text.find_first_of(" \n"), std::string::npos) << text;
-
-  json document = json::parse(text);
-  const std::set<std::string> keys{"id", "name", "lighting", "keyColors", "remaps"};
-  std::set<std::string> seen;
-  for (const auto& [key, value] : document.items()) seen.insert(key);
-  EXPECT_EQ(seen, keys) << text;
-  EXPECT_EQ(document.at("keyColors"), json::array()) << text;
-  EXPECT_EQ(document.at("remaps"), json::array()) << text;
-  EXPECT_EQ(document.at("name"), "Standard");
-  EXPECT_EQ(document.at("lighting"),
-            json::parse(R"({"mode":11,"color":{"red":0,"green":210,"blue":255},)"
-                        R"("brightness":5,"speed":3,"direction":0,"colorful":true})"))
-      << text;
-  EXPECT_EQ(document.at("id"), profile.id.text());
+  json expected = json::parse(
+      R"({"name":"Standard","keyColors":[],"remaps":[],"lighting":{"mode":11,)"
+      R"("color":{"red":0,"green":210,"blue":255},"brightness":5,"speed":3,"direction":0,)"
+      R"("colorful":true}})");
+  expected["id"] = profile.id.text();
+  EXPECT_EQ(json::parse(text), expected) << text;
 
   auto decoded = decodeProfile(text);
   ASSERT_TRUE(decoded) << text;
-  EXPECT_EQ(describe(*decoded), describe(profile));
+  EXPECT_EQ(encodeProfile(*decoded), text);
 }
 
 TEST(ProfileCodingTest, FullProfileRoundTrips) {
   auto profile = decodeProfile(kProfileText);
   ASSERT_TRUE(profile);
-  EXPECT_EQ(profile->id.text(), "6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f");
   EXPECT_EQ(profile->name, "Büro");
   EXPECT_EQ(profile->lighting,
             (LightingConfig{LightingMode::scrolling, RGBColor{1, 2, 3}, 4, 5, 1, false}));
-  ASSERT_EQ(profile->keyColors.size(), 1u);
-  EXPECT_EQ(profile->keyColors[0], (KeyColor{85, RGBColor{255, 0, 128}}));
-  ASSERT_EQ(profile->remaps.size(), 1u);
-  EXPECT_EQ(profile->remaps[0], (KeyRemap{55, RemapAction::key, 1, 0, 0}));
-
+  EXPECT_EQ(profile->keyColors, (std::vector<KeyColor>{{85, RGBColor{255, 0, 128}}}));
+  EXPECT_EQ(profile->remaps, (std::vector<KeyRemap>{{55, RemapAction::key, 1, 0, 0}}));
   std::string encoded = encodeProfile(*profile);
   EXPECT_EQ(json::parse(encoded), json::parse(kProfileText)) << encoded;
-}
-
-TEST(ProfileCodingTest, ModesAndActionsRoundTripInsideDocuments) {
-  ZEPAProfile profile = ZEPAProfile::makeDefault();
-  for (LightingMode mode : allLightingModes()) {
-    profile.lighting.mode = mode;
-    auto decoded = decodeProfile(encodeProfile(profile));
-    ASSERT_TRUE(decoded) << name(mode);
-    EXPECT_EQ(decoded->lighting.mode, mode);
-  }
-  std::vector<KeyRemap> remaps;
-  for (int raw = 0; raw < 8; ++raw) {
-    if (auto action = remapActionFromRaw(raw)) {
-      remaps.push_back({static_cast<std::uint8_t>(raw), *action, 255, 0, 7});
-    }
-  }
-  std::string text = encodeKeyRemaps(remaps);
-  EXPECT_EQ(decodeKeyRemaps(text), remaps) << text;
 }
 
 TEST(ProfileCodingTest, InvalidUtf8NameStillEncodesToValidJson) {
@@ -194,114 +138,73 @@ TEST(ProfileDecodingTest, EachRemovedKeyOrWrongValueFailsTheWholeDocument) {
   mutations.insert(mutations.end(), wrong.begin(), wrong.end());
   EXPECT_GT(mutations.size(), 100u);
   for (const auto& mutation : mutations) {
-    EXPECT_FALSE(profileFromJson(mutation.document))
+    EXPECT_FALSE(decodeProfile(mutation.document.dump()))
         << mutation.description << "\n  " << mutation.document.dump();
-    EXPECT_FALSE(decodeProfile(mutation.document.dump())) << mutation.description;
   }
 }
 
-TEST(ProfileDecodingTest, RangeAndIdentifierFailures) {
+TEST(ProfileDecodingTest, ValuesAtTheEdges) {
   struct Row {
     const char* pointer;
     json value;
+    bool decodes;
   };
   const Row rows[] = {
-      {"/lighting/mode", 20},
-      {"/lighting/mode", -1},
-      {"/lighting/brightness", 256},
-      {"/lighting/direction", 1000},
-      {"/remaps/0/action", 4},
-      {"/remaps/0/action", 8},
-      {"/remaps/0/action", 255},
-      {"/keyColors/0/index", 256},
-      {"/keyColors/0/color/red", 18446744073709551615ull},
-      {"/remaps/0/param3", -9223372036854775807ll},
-      {"/id", ""},
-      {"/id", "6f1c1e9a3b7d4c2a9e1f0a1b2c3d4e5f"},
-      {"/id", "{6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f}"},
-      {"/id", "6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5g"},
-      {"/id", "6f1c1e9a-3b7d4-c2a-9e1f-0a1b2c3d4e5f"},
-      {"/id", " 6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f"},
-  };
-  for (const Row& row : rows) {
-    json document = json::parse(kProfileText);
-    document[json::json_pointer(row.pointer)] = row.value;
-    EXPECT_FALSE(profileFromJson(document)) << row.pointer << " = " << row.value.dump();
-  }
-}
-
-TEST(ProfileDecodingTest, AcceptedValues) {
-  struct Row {
-    const char* pointer;
-    json value;
-    bool written;  // false: unknown keys are dropped
-  };
-  const Row rows[] = {
-      {"/lighting/brightness", 9, true},  // checked only when sending
-      {"/lighting/brightness", 255, true},
-      {"/lighting/speed", 0, true},
+      {"/lighting/mode", 20, false},
       {"/lighting/mode", 19, true},
-      {"/lighting/mode", 0, true},
+      {"/lighting/brightness", 256, false},
+      {"/lighting/brightness", 9, true},  // checked only when sending
+      {"/lighting/direction", 255, true},
+      {"/remaps/0/action", 4, false},
+      {"/remaps/0/action", 8, false},
       {"/remaps/0/action", 7, true},
-      {"/remaps/0/action", 0, true},
+      {"/keyColors/0/color/red", 18446744073709551615ull, false},
+      {"/remaps/0/param3", -9223372036854775807ll, false},
+      {"/id", "", false},
+      {"/id", "6f1c1e9a3b7d4c2a9e1f0a1b2c3d4e5f", false},
+      {"/id", "{6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f}", false},
+      {"/id", " 6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f", false},
+      {"/id", "6F1C1E9A-3B7D-4C2A-9E1F-0A1B2C3D4E5F", true},
       {"/name", "", true},
       {"/keyColors", json::array(), true},
-      {"/extra", json::object(), false},
-      {"/lighting/extra", "ignored", false},
-      {"/remaps/0/comment", nullptr, false},
+      {"/extra", json::object(), true},
+      {"/remaps/0/comment", nullptr, true},
   };
   for (const Row& row : rows) {
     json document = json::parse(kProfileText);
     document[json::json_pointer(row.pointer)] = row.value;
-    auto profile = profileFromJson(document);
-    ASSERT_TRUE(profile) << row.pointer << " = " << row.value.dump();
-    json encoded = json::parse(encodeProfile(*profile));
-    if (row.written) {
-      EXPECT_EQ(encoded.at(json::json_pointer(row.pointer)), row.value) << row.pointer;
-    } else {
-      EXPECT_EQ(encoded, json::parse(kProfileText)) << row.pointer;
-    }
+    EXPECT_EQ(profileFromJson(document).has_value(), row.decodes)
+        << row.pointer << " = " << row.value.dump();
   }
-}
-
-TEST(ProfileDecodingTest, UpperCaseIdentifierIsWrittenBackInLowerCase) {
-  json document = json::parse(kProfileText);
-  document["id"] = "6F1C1E9A-3B7D-4C2A-9E1F-0A1B2C3D4E5F";
-  auto profile = profileFromJson(document);
-  ASSERT_TRUE(profile);
-  EXPECT_EQ(profile->id.text(), "6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f");
 }
 
 TEST(ProfileDecodingTest, TextThatIsNotOneJsonDocumentFails) {
-  for (const char* text : {"", " ", "{", "null", "[]", "\"profile\"", "{} {}",
-                           R"({"id":"6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f"} trailing)"}) {
+  for (const char* text : {"", " ", "{", "null", "[]", "\"profile\"", "{} {}"}) {
     EXPECT_FALSE(decodeProfile(text)) << text;
   }
+  EXPECT_FALSE(decodeProfile(std::string(kProfileText) + " x"));
   EXPECT_TRUE(decodeProfile(std::string(kProfileText) + "\n"));
 }
 
-TEST(RecordDecodingTest, LightingKeyColorAndRemapEachRejectEveryMutation) {
+TEST(RecordDecodingTest, LightingKeyColorRemapAndColorRejectEveryMutation) {
   struct Row {
-    const char* record;
     const char* valid;
     std::function<bool(const json&)> decodes;
   };
   const Row rows[] = {
-      {"LightingConfig",
-       R"({"mode":1,"color":{"red":9,"green":8,"blue":7},"brightness":2,"speed":3,)"
+      {R"({"mode":1,"color":{"red":9,"green":8,"blue":7},"brightness":2,"speed":3,)"
        R"("direction":0,"colorful":true})",
        [](const json& j) { return lightingConfigFromJson(j).has_value(); }},
-      {"KeyColor", R"({"index":0,"color":{"red":0,"green":0,"blue":0}})",
+      {R"({"index":0,"color":{"red":0,"green":0,"blue":0}})",
        [](const json& j) { return keyColorFromJson(j).has_value(); }},
-      {"KeyRemap", R"({"sourceIndex":1,"action":3,"param1":2,"param2":3,"param3":4})",
+      {R"({"sourceIndex":1,"action":3,"param1":2,"param2":3,"param3":4})",
        [](const json& j) { return keyRemapFromJson(j).has_value(); }},
-      {"RGBColor", R"({"red":0,"green":210,"blue":255})",
+      {R"({"red":0,"green":210,"blue":255})",
        [](const json& j) { return rgbColorFromJson(j).has_value(); }},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.record);
     json base = json::parse(row.valid);
-    ASSERT_TRUE(row.decodes(base));
+    ASSERT_TRUE(row.decodes(base)) << row.valid;
     auto mutations = testing::withEachKeyRemoved(base);
     auto wrong = testing::withEachWrongValue(base);
     mutations.insert(mutations.end(), wrong.begin(), wrong.end());
@@ -313,12 +216,11 @@ TEST(RecordDecodingTest, LightingKeyColorAndRemapEachRejectEveryMutation) {
 }
 
 TEST(RecordDecodingTest, RemapListFailsAsAWholeOnOneBadElement) {
-  const char* good = R"({"sourceIndex":1,"action":2,"param1":0,"param2":4,"param3":0})";
-  const char* bad = R"({"sourceIndex":1,"action":4,"param1":0,"param2":4,"param3":0})";
-  EXPECT_EQ(decodeKeyRemaps(std::string("[") + good + "," + good + "]")->size(), 2u);
-  EXPECT_FALSE(decodeKeyRemaps(std::string("[") + good + "," + bad + "]"));
+  std::string good = R"({"sourceIndex":1,"action":2,"param1":0,"param2":4,"param3":0})";
+  std::string bad = R"({"sourceIndex":1,"action":4,"param1":0,"param2":4,"param3":0})";
+  EXPECT_EQ(decodeKeyRemaps("[" + good + "," + good + "]")->size(), 2u);
+  EXPECT_FALSE(decodeKeyRemaps("[" + good + "," + bad + "]"));
   EXPECT_FALSE(decodeKeyRemaps(good));
-  EXPECT_EQ(decodeKeyRemaps("[]"), std::vector<KeyRemap>{});
   EXPECT_EQ(encodeKeyRemaps({}), "[]");
 }
 
@@ -337,17 +239,11 @@ TEST(UuidTest, ParseAndText) {
       {"abcdef0-12345-6789-abcd-ef0123456789", nullptr},
       {"abcdef01-2345-6789-abcd_ef0123456789", nullptr},
       {"abcdef01-2345-6789-abcd-ef012345678z", nullptr},
-      {"abcdef012345678-9abcd-ef0123456789--", nullptr},
       {"+bcdef01-2345-6789-abcd-ef0123456789", nullptr},
   };
   for (const Row& row : rows) {
     auto uuid = Uuid::parse(row.input);
-    if (row.text == nullptr) {
-      EXPECT_FALSE(uuid) << row.input;
-    } else {
-      ASSERT_TRUE(uuid) << row.input;
-      EXPECT_EQ(uuid->text(), row.text);
-    }
+    EXPECT_EQ(uuid ? uuid->text() : "(rejected)", row.text ? row.text : "(rejected)") << row.input;
   }
 }
 
