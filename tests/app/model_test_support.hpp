@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@
 #include "protocol/zepa_device.hpp"
 #include "protocol/zepa_error.hpp"
 #include "tools/sim/in_process_backend.hpp"
+
+// Failing comparisons show the text, not UTF-16 code units.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 // Shared pieces of the model tests: private stores per test, a backend whose keyboards can be
 // unplugged, and waiting for a runner's result without sleeping in the devices.
