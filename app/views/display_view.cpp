@@ -67,15 +67,13 @@ QWidget* DisplayView::makeClockPanel() {
   auto* divider = new QFrame(panel);
   divider->setFrameShape(QFrame::HLine);
   divider->setFrameShadow(QFrame::Sunken);
-  divider->setMaximumWidth(520);
+  divider->setFixedWidth(520);
 
   auto* note = noteLabel(QStringLiteral("Bild- und GIF-Uploads sind in dieser Version deaktiviert. "
                                         "Fehlerhafte Transfers können die im Keyboard "
                                         "gespeicherten Menügrafiken beschädigen."),
                          panel);
   note->setObjectName(QStringLiteral("displayNote"));
-  note->setAlignment(Qt::AlignCenter);
-  note->setMaximumWidth(520);
 
   auto* layout = new QVBoxLayout(panel);
   layout->setContentsMargins(24, 24, 24, 24);
@@ -88,7 +86,7 @@ QWidget* DisplayView::makeClockPanel() {
   layout->addSpacing(6);
   layout->addWidget(divider);
   layout->setAlignment(divider, Qt::AlignHCenter);
-  layout->addWidget(note, 0, Qt::AlignHCenter);
+  layout->addLayout(centredText(note, 520));
   layout->addStretch(1);
   return panel;
 }

@@ -34,6 +34,8 @@ QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent) {
 QLabel* secondaryLabel(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setTextFormat(Qt::PlainText);
+  // Inside a button a label would otherwise take the button's text colour.
+  label->setForegroundRole(QPalette::WindowText);
   QPalette dimmed = label->palette();
   dimmed.setColor(QPalette::WindowText, dimmed.color(QPalette::PlaceholderText));
   label->setPalette(dimmed);
@@ -47,6 +49,18 @@ QLabel* noteLabel(const QString& text, QWidget* parent) {
   small.setPointSizeF(small.pointSizeF() * 0.9);
   label->setFont(small);
   return label;
+}
+
+QHBoxLayout* centredText(QLabel* label, int maxWidth) {
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  label->setMaximumWidth(maxWidth);
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addStretch(1);
+  row->addWidget(label, 100);
+  row->addStretch(1);
+  return row;
 }
 
 QHBoxLayout* applyRow(QPushButton* button) {

@@ -27,6 +27,10 @@ QLabel* secondaryLabel(const QString& text, QWidget* parent);
 // A small, dimmed, wrapping note.
 QLabel* noteLabel(const QString& text, QWidget* parent);
 
+// A row that centres a wrapping label and lets it grow to maxWidth. (A label added to a box
+// layout with an alignment keeps its one-line width and cuts off wrapped lines.)
+QHBoxLayout* centredText(QLabel* label, int maxWidth);
+
 // The prominent button at the right end of a row.
 QHBoxLayout* applyRow(QPushButton* button);
 

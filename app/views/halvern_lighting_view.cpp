@@ -61,7 +61,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   colorStatus_ = noteLabel(QString(), group);
   colorStatus_->setObjectName(QStringLiteral("halvernColorStatus"));
-  colorStatus_->setMaximumWidth(420);
+  colorStatus_->setMinimumWidth(420);
   form_->addRow(QString(), colorStatus_);
 
   brightness_ = makeStepSlider(0, 4, group);
@@ -98,7 +98,6 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
   note->setObjectName(QStringLiteral("halvernLightingNote"));
 
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(group);
   layout->addLayout(applyRow(apply_));
   layout->addWidget(note);

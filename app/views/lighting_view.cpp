@@ -91,6 +91,7 @@ QWidget* LightingView::makeZepaForm() {
 
   effect_ = new QComboBox(group);
   effect_->setObjectName(QStringLiteral("effectPicker"));
+  effect_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   for (LightingMode mode : allLightingModes()) effect_->addItem(QString(), rawValue(mode));
   connect(effect_, &QComboBox::activated, this, [this](int index) {
     const auto mode = lightingModeFromRaw(effect_->itemData(index).toInt());

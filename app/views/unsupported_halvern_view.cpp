@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QVBoxLayout>
 
+#include "app/views/form_parts.hpp"
 #include "app/views/symbols.hpp"
 
 namespace zepa {
@@ -30,9 +31,6 @@ UnsupportedHalvernView::UnsupportedHalvernView(const QString& title, const QStri
 
   text_ = new QLabel(text, this);
   text_->setObjectName(QStringLiteral("unsupportedText"));
-  text_->setAlignment(Qt::AlignCenter);
-  text_->setWordWrap(true);
-  text_->setMaximumWidth(520);
   QPalette dimmed = text_->palette();
   dimmed.setColor(QPalette::WindowText, secondary);
   text_->setPalette(dimmed);
@@ -42,7 +40,7 @@ UnsupportedHalvernView::UnsupportedHalvernView(const QString& title, const QStri
   layout->addStretch(1);
   layout->addWidget(icon, 0, Qt::AlignHCenter);
   layout->addWidget(title_, 0, Qt::AlignHCenter);
-  layout->addWidget(text_, 0, Qt::AlignHCenter);
+  layout->addLayout(centredText(text_, 520));
   layout->addStretch(1);
 }
 
