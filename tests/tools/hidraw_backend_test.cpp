@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,7 +29,7 @@ std::vector<std::uint8_t> fromHex(const std::string& text) {
   return bytes;
 }
 
-[[maybe_unused]] std::string toHex(std::span<const std::uint8_t> bytes) {
+std::string toHex(std::span<const std::uint8_t> bytes) {
   std::string text;
   char digits[4];
   for (const auto byte : bytes) {
@@ -274,6 +276,220 @@ TEST_F(FakeDeviceTree, OpenFailures) {
   std::ofstream(root_ / "dev/hidraw0") << "";
   fs::permissions(root_ / "dev/hidraw0", fs::perms::owner_read);
   EXPECT_EQ(status(devices[0]->open()), "0xe00002e2") << "node not writable";
+}
+
+// zepa-sim mounted in a temporary folder for the lifetime of the object.
+class MountedSim {
+ public:
+  explicit MountedSim(std::vector<std::string> options) {
+    std::string pattern = (fs::temp_directory_path() / "zepa-sim-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return;
+    root_ = pattern;
+    options.insert(options.begin(), {std::string(ZEPA_BIN_DIR) + "/zepa-sim", root_.string(),
+                                     "--log", (root_ / "reports.log").string()});
+    int out[2];
+    if (::pipe(out) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], STDOUT_FILENO);
+      std::vector<char*> argv;
+      for (auto& option : options) argv.push_back(option.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    char text[6] = {};
+    ready_ = ::read(out[0], text, 5) == 5 && std::string(text) == "ready";
+    ::close(out[0]);
+  }
+  ~MountedSim() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  bool ready() const { return ready_; }
+  const fs::path& root() const { return root_; }
+
+  // "<node> <op> <id> <bytes>" per logged call, without the time stamp.
+  std::vector<std::string> log() const {
+    std::vector<std::string> lines;
+    std::ifstream in(root_ / "reports.log");
+    for (std::string line; std::getline(in, line);)
+      lines.push_back(line.substr(line.find(' ') + 1));
+    return lines;
+  }
+
+ private:
+  fs::path root_;
+  pid_t pid_ = -1;
+  bool ready_ = false;
+};
+
+std::string zeroPadded(const std::string& hex, std::size_t size) {
+  auto bytes = fromHex(hex);
+  bytes.resize(size, 0);
+  return toHex(bytes);
+}
+
+std::string describe(const Device& device) {
+  std::string text;
+  for (const char* key :
+       {"VendorID", "ProductID", "PrimaryUsagePage", "PrimaryUsage", "MaxFeatureReportSize"}) {
+    const auto value = device.property(key);
+    char number[16];
+    std::snprintf(number, sizeof number, "%s%llx", text.empty() ? "" : " ",
+                  static_cast<unsigned long long>(value.value_or(-1)));
+    text += number;
+  }
+  return text;
+}
+
+constexpr std::uint16_t kZepaVendor = 0x0C45, kZepaProduct = 0x800A;
+constexpr std::uint16_t kHalvernVendor = 0x258A, kHalvernProduct = 0x010C;
+
+#define REQUIRE_SIM(sim) \
+  if (!(sim).ready()) GTEST_FAIL() << "zepa-sim did not start (needs /dev/fuse)"
+
+// Eight unrelated devices first put the ZEPA nodes at hidraw8, 9 and 10.
+TEST(HidrawOnSim, DiscoveryOrderAndProperties) {
+  MountedSim sim({"--extra-devices", "8"});
+  REQUIRE_SIM(sim);
+  const struct {
+    std::uint16_t vendor, product;
+    std::vector<std::string> devices;  // vendor product page usage max-feature, hex
+  } rows[] = {
+      {kZepaVendor, kZepaProduct, {"c45 800a 1 6 0", "c45 800a c 1 1", "c45 800a ff13 1 40"}},
+      {kHalvernVendor, kHalvernProduct, {"258a 10c 1 6 0", "258a 10c ff00 1 208"}},
+      {kZepaVendor, 0x800B, {}},
+  };
+  const auto backend = makeHidrawBackend(sim.root());
+  for (const auto& row : rows) {
+    std::vector<std::string> found;
+    for (const auto& device : backend->copyDevices(row.vendor, row.product)) {
+      found.push_back(describe(*device));
+    }
+    EXPECT_EQ(found, row.devices) << std::hex << row.vendor << ":" << row.product;
+  }
+}
+
+std::unique_ptr<Device> configInterface(Backend& backend, bool halvern) {
+  const auto wanted = halvern ? 520 : 64;
+  for (auto& device : halvern ? backend.copyDevices(kHalvernVendor, kHalvernProduct)
+                              : backend.copyDevices(kZepaVendor, kZepaProduct)) {
+    if (device->property("MaxFeatureReportSize") == wanted) return std::move(device);
+  }
+  return nullptr;
+}
+
+// What the keyboard received and answered, byte for byte, with the report ID handled both ways.
+TEST(HidrawOnSim, FeatureReportsReachTheKeyboardUnchanged) {
+  MountedSim sim({"--extra-devices", "8"});
+  REQUIRE_SIM(sim);
+  const auto backend = makeHidrawBackend(sim.root());
+  const struct {
+    bool halvern;
+    std::uint8_t id;
+    std::string report;  // zero-padded to the report length
+    std::size_t length;
+    std::string logged;  // node and report ID of the log lines
+    std::string answerStart;
+  } rows[] = {
+      {false, 0, "04 18", 64, "hidraw10 SET 0", "04 18 00 01"},
+      {false, 0, "01 02 03 04 05", 64, "hidraw10 SET 0", "01 02 03 01 00"},
+      {true, 6, "06 82 01 00 01 00 06", 520, "hidraw12 SET 6", "06 82"},
+      {true, 6, "06 84 00 00 01 00 80 00", 520, "hidraw12 SET 6", "06 84"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.report);
+    auto device = configInterface(*backend, row.halvern);
+    ASSERT_TRUE(device);
+    ASSERT_EQ(status(device->open()), "0x00000000");
+    const auto report = fromHex(zeroPadded(row.report, row.length));
+    const auto before = sim.log().size();
+    EXPECT_EQ(status(device->setReport(ReportType::feature, row.id, report)), "0x00000000");
+
+    std::vector<std::uint8_t> answer(row.length, 0);
+    answer[0] = row.id;
+    std::size_t length = answer.size();
+    EXPECT_EQ(status(device->getReport(ReportType::feature, row.id, answer, length)), "0x00000000");
+    EXPECT_EQ(length, row.length);
+    answer.resize(std::min(length, answer.size()));
+    EXPECT_EQ(toHex(answer).substr(0, row.answerStart.size()), row.answerStart);
+
+    const auto log = sim.log();
+    ASSERT_EQ(log.size(), before + 2);
+    EXPECT_EQ(log[before], row.logged + " " + toHex(report));
+    const std::string get = std::string(row.logged).replace(row.logged.find("SET"), 3, "GET");
+    EXPECT_EQ(log[before + 1], get + " " + toHex(answer));
+  }
+}
+
+// Each injected fault as the device layer reports it: open, then a write and a read.
+TEST(HidrawOnSim, FaultsMapToIOReturn) {
+  const struct {
+    const char* fault;
+    bool halvern;
+    std::string statuses;  // open set get
+    std::size_t length;    // of a successful read
+    std::string answerStart;
+  } rows[] = {
+      {"open:EACCES", false, "e00002e2", 0, ""},
+      {"set:1:EPIPE", false, "00000000 e000404f 00000000", 64, ""},
+      {"get:1:EIO", false, "00000000 00000000 e00002ca", 0, ""},
+      {"get:1:short:10", false, "00000000 00000000 00000000", 10, "04 18 00 01 00 00 00 00 00 00"},
+      {"get:1:short:10", true, "00000000 00000000 00000000", 10, "06 82"},
+      {"get:1:nak", false, "00000000 00000000 00000000", 64, zeroPadded("", 64)},
+      {"get:1:nak", true, "00000000 00000000 00000000", 520, zeroPadded("", 520)},
+      {"unplug:2", false, "00000000 00000000 e00002c0", 0, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.fault) + (row.halvern ? " halvern" : " zepa"));
+    MountedSim sim({"--fail", row.fault, row.halvern ? "--halvern" : "--zepa"});
+    REQUIRE_SIM(sim);
+    auto device = configInterface(*makeHidrawBackend(sim.root()), row.halvern);
+    ASSERT_TRUE(device);
+    std::string statuses = status(device->open()).substr(2);
+    if (statuses == "00000000") {
+      const auto report = fromHex(
+          zeroPadded(row.halvern ? "06 82 01 00 01 00 06" : "04 18", row.halvern ? 520 : 64));
+      statuses +=
+          " " +
+          status(device->setReport(ReportType::feature, row.halvern ? 6 : 0, report)).substr(2);
+      std::vector<std::uint8_t> answer(report.size(), 0);
+      answer[0] = report[0];
+      std::size_t length = answer.size();
+      statuses +=
+          " " + status(device->getReport(ReportType::feature, row.halvern ? 6 : 0, answer, length))
+                    .substr(2);
+      if (row.length != 0) {
+        EXPECT_EQ(length, row.length);
+        answer.resize(std::min(length, answer.size()));
+        EXPECT_EQ(toHex(answer).substr(0, row.answerStart.size()), row.answerStart);
+      }
+    }
+    EXPECT_EQ(statuses, row.statuses);
+  }
+}
+
+// The keyboard disappears between two calls: the open handle fails, discovery finds nothing.
+TEST(HidrawOnSim, UnplugBetweenCalls) {
+  MountedSim sim({"--zepa", "--fail", "unplug:2"});
+  REQUIRE_SIM(sim);
+  const auto backend = makeHidrawBackend(sim.root());
+  auto device = configInterface(*backend, false);
+  ASSERT_TRUE(device);
+  ASSERT_EQ(status(device->open()), "0x00000000");
+  const auto report = fromHex(zeroPadded("04 18", 64));
+  EXPECT_EQ(status(device->setReport(ReportType::feature, 0, report)), "0x00000000");
+  EXPECT_EQ(status(device->setReport(ReportType::feature, 0, report)), "0xe00002c0");
+  EXPECT_EQ(status(device->setReport(ReportType::feature, 0, report)), "0xe00002c0");
+  device->close();
+  EXPECT_EQ(status(device->open()), "0xe00002c0");
+  EXPECT_TRUE(backend->copyDevices(kZepaVendor, kZepaProduct).empty());
 }
 
 }  // namespace
