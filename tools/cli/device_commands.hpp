@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "protocol/hid/hid.hpp"
+#include "protocol/pacing.hpp"
+#include "tools/cli/cli_request.hpp"
+
+namespace zepa::cli {
+
+// What a command runs against; tests hand in the in-process backend and a recording sleeper.
+struct DeviceContext {
+  std::shared_ptr<hid::Backend> backend;
+  Sleeper sleeper;
+  Calendar calendar;
+  std::ostream& out;
+  std::ostream& err;
+  bool showProgress = false;  // stderr is a terminal
+};
+
+// Pauses of the long transfers, for the progress line: every report written and every
+// read-back the device sends or takes.
+inline constexpr int kPerKeyPauses = 18 + 8;
+inline constexpr int kRemapPauses = 13 + 4;
+
+// Runs every command but help and restore. Returns the exit status: 0, or 1 after writing the
+// German error text to `err`.
+int runDeviceCommand(const Command& command, DeviceContext& context);
+
+// Runs `work`: nothing when it completes, else the German text of what it threw.
+std::optional<std::string> failureOf(const std::function<void()>& work);
+
+}  // namespace zepa::cli
