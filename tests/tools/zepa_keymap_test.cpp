@@ -1,19 +1,27 @@
 // zepa-keymap: the whole-map writes against recording keycode tables, the command line through
 // the real program, and the real program against a mounted simulator.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/input.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "protocol/hid/linux_keycodes.hpp"
+#include "tests/support/sim_mount.hpp"
 #include "tools/keymap/key_map_writer.hpp"
 #include "tools/keymap/key_mapping_request.hpp"
 
@@ -396,5 +404,108 @@ INSTANTIATE_TEST_SUITE_P(
                  "Eintrag 2 der Tastenbelegung: Linux kennt für die HID-Taste 0x03 keinen "
                  "Tastencode."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Against the simulator
+
+// Every event node's entries that differ from the kernel's, read back with EVIOCGKEYCODE_V2:
+// "event2 39=001d".
+std::string eventNodeMaps(const fs::path& root) {
+  std::string text;
+  std::vector<fs::path> nodes;
+  for (const auto& node : fs::directory_iterator(root / "dev/input")) nodes.push_back(node);
+  std::sort(nodes.begin(), nodes.end());
+  for (const auto& node : nodes) {
+    const int fd = open(node.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return node.filename().string() + " cannot be opened";
+    std::string changes;
+    for (std::uint32_t usage = 0; usage <= 0xFF; ++usage) {
+      input_keymap_entry entry{};
+      const std::uint32_t scancode = 0x70000 | usage;
+      std::memcpy(entry.scancode, &scancode, sizeof scancode);
+      entry.len = sizeof scancode;
+      if (ioctl(fd, EVIOCGKEYCODE_V2, &entry) != 0) continue;
+      if (entry.keycode == defaultKeycode(static_cast<std::uint8_t>(usage))) continue;
+      char item[16];
+      std::snprintf(item, sizeof item, " %02x=%04x", usage, entry.keycode);
+      changes += item;
+    }
+    close(fd);
+    if (!changes.empty()) text += (text.empty() ? "" : "; ") + node.filename().string() + changes;
+  }
+  return text;
+}
+
+// The simulator's own record of the Halvern map, in the same form.
+std::string stateFileMap(const nlohmann::json& state) {
+  std::string changes;
+  for (const auto& entry : state.at("keyMap")) {
+    char item[16];
+    std::snprintf(item, sizeof item, " %02x=%04x", entry.at("usage").get<unsigned>(),
+                  entry.at("keycode").get<unsigned>());
+    changes += item;
+  }
+  return changes.empty() ? "" : "event2" + changes;
+}
+
+struct SimStep {
+  const char* name;
+  std::string match, property;
+  std::string err;  // start of the line; empty: success
+  std::string after;
+};
+
+const std::string kUnchanged = "event2 05=001e";
+
+// One simulator for the whole sequence: each step starts from the map the one before left.
+// The unrelated keyboard on event0 must never change.
+TEST(KeymapOnSimulator, EachCallSetsTheWholeMapOrNothing) {
+  const std::string otherProduct =
+      R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})";
+  const SimStep steps[] = {
+      {"CapsToControl", kMatch, kCapsToControl, "", "event2 39=001d"},
+      {"SeveralPairs", kMatch,
+       mapping(entry(kCaps, kControl) + "," + entry("30064771076", "30064771077") + "," +
+               entry(kControl, kCaps)),
+       "", "event2 04=0030 39=001d e0=003a"},
+      {"SecondCallReplacesTheFirst", kMatch, mapping(entry("30064771077", "30064771076")), "",
+       "event2 05=001e"},
+      {"BadJSON", kMatch, "{", "Die Tastenbelegung (--set) ist kein gültiges JSON", kUnchanged},
+      {"MissingKey", kMatch, R"({"UserKeyMapping":[{"HIDKeyboardModifierMappingSrc":1}]})",
+       "Eintrag 1 der Tastenbelegung braucht", kUnchanged},
+      {"OffThePage", kMatch, mapping(entry(kCaps, "57")), "Eintrag 1 der Tastenbelegung: 57 in",
+       kUnchanged},
+      {"UnknownUsage", kMatch, mapping(entry(kCaps, "30064771072")),
+       "Eintrag 1 der Tastenbelegung: Linux kennt für die HID-Taste 0x00", kUnchanged},
+      {"NoMatchingDevice", otherProduct, kCapsToControl, "Keine passende Tastatur gefunden",
+       kUnchanged},
+      {"EmptyListRestoresDefaults", kMatch, R"({"UserKeyMapping":[]})", "", ""},
+  };
+  zepa::test::SimMount sim({"--extra-devices", "2"});
+  ZEPA_REQUIRE_SIM(sim);
+  for (const auto& step : steps) {
+    const Outcome outcome = runKeymap({"--device-root", sim.root().string(), "property",
+                                       "--matching", step.match, "--set", step.property});
+    EXPECT_EQ(outcome.status, step.err.empty() ? 0 : 1) << step.name;
+    EXPECT_EQ(outcome.err.find(step.err), 0u) << step.name << ": " << outcome.err;
+    EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), step.err.empty() ? 0 : 1)
+        << step.name << ": " << outcome.err;
+    EXPECT_EQ(eventNodeMaps(sim.root()), step.after) << step.name;
+    EXPECT_EQ(stateFileMap(sim.stateJson("halvern")), step.after) << step.name;
+  }
+}
+
+TEST(KeymapOnSimulator, RefusedNodeNamesTheUdevRule) {
+  zepa::test::SimMount sim({"--halvern", "--fail", "open:EACCES"});
+  ZEPA_REQUIRE_SIM(sim);
+  const Outcome outcome = runKeymap({"--device-root", sim.root().string(), "property", "--matching",
+                                     kMatch, "--set", kCapsToControl});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Linux verweigert den Zugriff auf " + sim.root().string() +
+                             "/dev/input/event0. Bitte die udev-Regel von ZEPA Control "
+                             "installieren (zepa-control --print-udev-rules) und die Tastatur "
+                             "neu verbinden.\n");
+  EXPECT_EQ(stateFileMap(sim.stateJson("halvern")), "");
+}
 
 }  // namespace
