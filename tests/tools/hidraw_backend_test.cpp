@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "protocol/hid/hid.hpp"
+#include "tests/support/sim_mount.hpp"
 
 namespace zepa::hid {
 namespace {
@@ -278,56 +277,15 @@ TEST_F(FakeDeviceTree, OpenFailures) {
   EXPECT_EQ(status(devices[0]->open()), "0xe00002e2") << "node not writable";
 }
 
-// zepa-sim mounted in a temporary folder for the lifetime of the object.
-class MountedSim {
- public:
-  explicit MountedSim(std::vector<std::string> options) {
-    std::string pattern = (fs::temp_directory_path() / "zepa-sim-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return;
-    root_ = pattern;
-    options.insert(options.begin(), {std::string(ZEPA_BIN_DIR) + "/zepa-sim", root_.string(),
-                                     "--log", (root_ / "reports.log").string()});
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      std::vector<char*> argv;
-      for (auto& option : options) argv.push_back(option.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    char text[6] = {};
-    ready_ = ::read(out[0], text, 5) == 5 && std::string(text) == "ready";
-    ::close(out[0]);
+// "<node> <op> <id> <bytes>" per call the simulator logged.
+std::vector<std::string> reportLog(const test::SimMount& sim) {
+  std::vector<std::string> lines;
+  for (const auto& entry : sim.readLog()) {
+    lines.push_back(entry.node + " " + entry.op + " " + std::to_string(entry.id) + " " +
+                    toHex(entry.bytes));
   }
-  ~MountedSim() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  bool ready() const { return ready_; }
-  const fs::path& root() const { return root_; }
-
-  // "<node> <op> <id> <bytes>" per logged call, without the time stamp.
-  std::vector<std::string> log() const {
-    std::vector<std::string> lines;
-    std::ifstream in(root_ / "reports.log");
-    for (std::string line; std::getline(in, line);)
-      lines.push_back(line.substr(line.find(' ') + 1));
-    return lines;
-  }
-
- private:
-  fs::path root_;
-  pid_t pid_ = -1;
-  bool ready_ = false;
-};
+  return lines;
+}
 
 std::string zeroPadded(const std::string& hex, std::size_t size) {
   auto bytes = fromHex(hex);
@@ -351,13 +309,10 @@ std::string describe(const Device& device) {
 constexpr std::uint16_t kZepaVendor = 0x0C45, kZepaProduct = 0x800A;
 constexpr std::uint16_t kHalvernVendor = 0x258A, kHalvernProduct = 0x010C;
 
-#define REQUIRE_SIM(sim) \
-  if (!(sim).ready()) GTEST_FAIL() << "zepa-sim did not start (needs /dev/fuse)"
-
 // Eight unrelated devices first put the ZEPA nodes at hidraw8, 9 and 10.
 TEST(HidrawOnSim, DiscoveryOrderAndProperties) {
-  MountedSim sim({"--extra-devices", "8"});
-  REQUIRE_SIM(sim);
+  test::SimMount sim({"--extra-devices", "8"});
+  ZEPA_REQUIRE_SIM(sim);
   const struct {
     std::uint16_t vendor, product;
     std::vector<std::string> devices;  // vendor product page usage max-feature, hex
@@ -387,8 +342,8 @@ std::unique_ptr<Device> configInterface(Backend& backend, bool halvern) {
 
 // What the keyboard received and answered, byte for byte, with the report ID handled both ways.
 TEST(HidrawOnSim, FeatureReportsReachTheKeyboardUnchanged) {
-  MountedSim sim({"--extra-devices", "8"});
-  REQUIRE_SIM(sim);
+  test::SimMount sim({"--extra-devices", "8"});
+  ZEPA_REQUIRE_SIM(sim);
   const auto backend = makeHidrawBackend(sim.root());
   const struct {
     bool halvern;
@@ -409,7 +364,7 @@ TEST(HidrawOnSim, FeatureReportsReachTheKeyboardUnchanged) {
     ASSERT_TRUE(device);
     ASSERT_EQ(status(device->open()), "0x00000000");
     const auto report = fromHex(zeroPadded(row.report, row.length));
-    const auto before = sim.log().size();
+    const auto before = reportLog(sim).size();
     EXPECT_EQ(status(device->setReport(ReportType::feature, row.id, report)), "0x00000000");
 
     std::vector<std::uint8_t> answer(row.length, 0);
@@ -420,7 +375,7 @@ TEST(HidrawOnSim, FeatureReportsReachTheKeyboardUnchanged) {
     answer.resize(std::min(length, answer.size()));
     EXPECT_EQ(toHex(answer).substr(0, row.answerStart.size()), row.answerStart);
 
-    const auto log = sim.log();
+    const auto log = reportLog(sim);
     ASSERT_EQ(log.size(), before + 2);
     EXPECT_EQ(log[before], row.logged + " " + toHex(report));
     const std::string get = std::string(row.logged).replace(row.logged.find("SET"), 3, "GET");
@@ -448,8 +403,8 @@ TEST(HidrawOnSim, FaultsMapToIOReturn) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.fault) + (row.halvern ? " halvern" : " zepa"));
-    MountedSim sim({"--fail", row.fault, row.halvern ? "--halvern" : "--zepa"});
-    REQUIRE_SIM(sim);
+    test::SimMount sim({"--fail", row.fault, row.halvern ? "--halvern" : "--zepa"});
+    ZEPA_REQUIRE_SIM(sim);
     auto device = configInterface(*makeHidrawBackend(sim.root()), row.halvern);
     ASSERT_TRUE(device);
     std::string statuses = status(device->open()).substr(2);
@@ -477,8 +432,8 @@ TEST(HidrawOnSim, FaultsMapToIOReturn) {
 
 // The keyboard disappears between two calls: the open handle fails, discovery finds nothing.
 TEST(HidrawOnSim, UnplugBetweenCalls) {
-  MountedSim sim({"--zepa", "--fail", "unplug:2"});
-  REQUIRE_SIM(sim);
+  test::SimMount sim({"--zepa", "--fail", "unplug:2"});
+  ZEPA_REQUIRE_SIM(sim);
   const auto backend = makeHidrawBackend(sim.root());
   auto device = configInterface(*backend, false);
   ASSERT_TRUE(device);
