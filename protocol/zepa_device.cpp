@@ -15,7 +15,7 @@ using ZEPAReports::reportLength;
 
 constexpr std::int64_t configUsagePage = 0xFF13;
 constexpr std::int64_t configReportSize = 64;
-// The firmware drops reports that follow each other more closely than this.
+// Paces the keyboard: it needs this long after each report and after each answer.
 constexpr std::chrono::microseconds reportPause{35000};
 
 // One step of a command sequence: a single report (`send`), a whole key block
@@ -59,6 +59,23 @@ Report padded(std::span<const std::uint8_t> data) {
   Report out(reportLength, 0);
   std::copy_n(data.begin(), std::min(data.size(), reportLength), out.begin());
   return out;
+}
+
+void write(hid::Device& device, std::span<const std::uint8_t> data) {
+  const hid::IOReturn status = device.setReport(hid::ReportType::feature, 0, padded(data));
+  if (status != hid::kIOReturnSuccess) throw ZEPAError::writeFailed(status);
+}
+
+// The answer, zero beyond what came back: whatever a backend left past the returned length
+// is not the keyboard's.
+Report read(hid::Device& device, std::size_t& length) {
+  Report response(reportLength, 0);
+  length = reportLength;
+  const hid::IOReturn status = device.getReport(hid::ReportType::feature, 0, response, length);
+  if (status != hid::kIOReturnSuccess) throw ZEPAError::readFailed(status);
+  length = std::min(length, reportLength);
+  std::fill(response.begin() + static_cast<std::ptrdiff_t>(length), response.end(), 0);
+  return response;
 }
 
 }  // namespace
@@ -106,20 +123,12 @@ void ZEPADevice::close() {
 }
 
 void ZEPADevice::send(const std::vector<std::uint8_t>& data, bool readback) {
-  const Report sent = padded(data);
-  const hid::IOReturn written = device_->setReport(hid::ReportType::feature, 0, sent);
-  if (written != hid::kIOReturnSuccess) throw ZEPAError::writeFailed(written);
+  write(*device_, data);
   sleeper_(reportPause);
   if (!readback) return;
-
-  Report response(reportLength, 0);
-  std::size_t length = reportLength;
-  const hid::IOReturn read = device_->getReport(hid::ReportType::feature, 0, response, length);
-  if (read != hid::kIOReturnSuccess) throw ZEPAError::readFailed(read);
-  // Whatever a backend left past the returned length is not the keyboard's answer.
-  length = std::min(length, reportLength);
-  std::fill(response.begin() + static_cast<std::ptrdiff_t>(length), response.end(), 0);
-  if (!ZEPAReports::acknowledges(sent, response, length)) {
+  std::size_t length = 0;
+  Report response = read(*device_, length);
+  if (!ZEPAReports::acknowledges(padded(data), response, length)) {
     throw ZEPAError::acknowledgement(std::move(response));
   }
   sleeper_(reportPause);
@@ -127,18 +136,13 @@ void ZEPADevice::send(const std::vector<std::uint8_t>& data, bool readback) {
 
 void ZEPADevice::sendPackets(const std::vector<std::uint8_t>& data, bool readback) {
   for (std::size_t offset = 0; offset < data.size(); offset += reportLength) {
-    const std::span<const std::uint8_t> chunk(data.data() + offset,
-                                              std::min(reportLength, data.size() - offset));
-    const hid::IOReturn written = device_->setReport(hid::ReportType::feature, 0, padded(chunk));
-    if (written != hid::kIOReturnSuccess) throw ZEPAError::writeFailed(written);
+    write(*device_, std::span(data).subspan(offset, std::min(reportLength, data.size() - offset)));
     sleeper_(reportPause);
   }
   if (!readback) return;
   // The keyboard answers a block with a report of its own that carries no acknowledgement.
-  Report response(reportLength, 0);
-  std::size_t length = reportLength;
-  const hid::IOReturn read = device_->getReport(hid::ReportType::feature, 0, response, length);
-  if (read != hid::kIOReturnSuccess) throw ZEPAError::readFailed(read);
+  std::size_t length = 0;
+  read(*device_, length);
   sleeper_(reportPause);
 }
 
