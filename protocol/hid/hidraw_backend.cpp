@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -28,15 +29,15 @@ constexpr std::size_t kMaxUeventSize = 4096;
 // The ioctl number carries the buffer length in 14 bits.
 constexpr std::size_t kMaxIoctlLength = _IOC_SIZEMASK;
 
-// Reads at most `limit` bytes of a small sysfs file; nothing when it cannot be opened.
-std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Fills `buffer` from a small sysfs file below `dir`; the byte count, or nothing when the file
+// cannot be read. Longer files are cut at the buffer's size.
+std::optional<std::size_t> readSmallFile(int dir, const std::string& path, std::span<char> buffer) {
+  const int fd = ::openat(dir, path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  std::string content(limit, '\0');
   std::size_t filled = 0;
   bool failed = false;
-  while (filled < limit) {
-    const ssize_t n = ::read(fd, content.data() + filled, limit - filled);
+  while (filled < buffer.size()) {
+    const ssize_t n = ::read(fd, buffer.data() + filled, buffer.size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) failed = true;
     if (n <= 0) break;
@@ -44,8 +45,7 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t li
   }
   ::close(fd);
   if (failed) return std::nullopt;
-  content.resize(filled);
-  return content;
+  return filled;
 }
 
 template <typename Number>
@@ -189,18 +189,22 @@ class HidrawBackend final : public Backend {
   std::vector<std::unique_ptr<Device>> copyDevices(std::uint16_t vendorID,
                                                    std::uint16_t productID) override {
     std::vector<std::unique_ptr<Device>> devices;
-    for (const auto& [number, name] : hidrawNodes()) {
-      const std::string sysDevice = classDir_ + "/" + name + "/device/";
-      const auto uevent = readSmallFile(sysDevice + "uevent", kMaxUeventSize);
-      if (!uevent) continue;
-      const auto ids = parseHidID(*uevent);
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(classDir_.c_str()), ::closedir);
+    if (!dir) return devices;
+    std::array<char, kMaxUeventSize> uevent;
+    std::array<char, kMaxDescriptorSize> descriptor;
+    for (const auto& [number, name] : hidrawNodes(dir.get())) {
+      // Paths relative to the class folder: 200 unrelated devices stay cheap.
+      const auto ueventSize = readSmallFile(::dirfd(dir.get()), name + "/device/uevent", uevent);
+      if (!ueventSize) continue;
+      const auto ids = parseHidID(std::string_view(uevent.data(), *ueventSize));
       if (!ids || ids->first != vendorID || ids->second != productID) continue;
       // Only matching devices pay for their descriptor.
       std::optional<DescriptorSummary> summary;
-      if (const auto descriptor =
-              readSmallFile(sysDevice + "report_descriptor", kMaxDescriptorSize)) {
-        summary = parseReportDescriptor(std::span(
-            reinterpret_cast<const std::uint8_t*>(descriptor->data()), descriptor->size()));
+      if (const auto size =
+              readSmallFile(::dirfd(dir.get()), name + "/device/report_descriptor", descriptor)) {
+        summary = parseReportDescriptor(
+            std::span(reinterpret_cast<const std::uint8_t*>(descriptor.data()), *size));
       }
       devices.push_back(std::make_unique<HidrawDevice>(devDir_ + "/" + name, vendorID, productID,
                                                        std::move(summary)));
@@ -210,10 +214,8 @@ class HidrawBackend final : public Backend {
 
  private:
   // hidrawN entries ordered by N as a number, so hidraw10 follows hidraw9.
-  std::vector<std::pair<unsigned, std::string>> hidrawNodes() const {
+  static std::vector<std::pair<unsigned, std::string>> hidrawNodes(DIR* dir) {
     std::vector<std::pair<unsigned, std::string>> nodes;
-    DIR* dir = ::opendir(classDir_.c_str());
-    if (dir == nullptr) return nodes;
     constexpr std::string_view kPrefix = "hidraw";
     while (const dirent* entry = ::readdir(dir)) {
       const std::string_view name = entry->d_name;
@@ -223,7 +225,6 @@ class HidrawBackend final : public Backend {
       }
       nodes.emplace_back(number, std::string(name));
     }
-    ::closedir(dir);
     std::sort(nodes.begin(), nodes.end());
     return nodes;
   }
