@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +14,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 namespace zepa::test {
 
@@ -101,20 +99,25 @@ bool SimMount::start(const std::vector<std::string>& arguments) {
     problem_ = std::string("pipe: ") + std::strerror(errno);
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   const std::string errors = (root_ / "zepa-sim.stderr").string();
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
-  const int spawned =
-      ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t parent = ::getpid();
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    // A test that crashes or is killed must not leave its simulator (and mount) behind.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(127);
+    ::dup2(out[1], STDOUT_FILENO);
+    const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (err >= 0) ::dup2(err, STDERR_FILENO);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  const int spawnError = errno;
   ::close(out[1]);
-  if (spawned != 0) {
+  if (pid_ < 0) {
     ::close(out[0]);
     pid_ = -1;
-    problem_ = "cannot start " + program + ": " + std::strerror(spawned);
+    problem_ = "cannot start " + program + ": " + std::strerror(spawnError);
     return false;
   }
   const bool ready = waitForReady(out[0], kReadyTimeout);
