@@ -103,6 +103,10 @@ struct WriteCase {
   nlohmann::json expected;
 };
 
+void PrintTo(const WriteCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class HalvernWrites : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(HalvernWrites, StoreWellFormedReportsAndRejectTheRest) {

@@ -76,6 +76,10 @@ struct FaultCase {
   const char* outcome;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class Faults : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(Faults, GiveTheStatusTheHidrawBackendWouldGive) {

@@ -83,6 +83,10 @@ struct FramingCase {
   nlohmann::json expected;  // value there
 };
 
+void PrintTo(const FramingCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class ZepaFraming : public ::testing::TestWithParam<FramingCase> {};
 
 TEST_P(ZepaFraming, AppliesCompleteSequencesAndRejectsMalformedOnes) {

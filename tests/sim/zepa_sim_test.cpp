@@ -276,6 +276,10 @@ struct FaultRow {
   const char* answer;  // GET data bytes 0-3, when it succeeded
 };
 
+void PrintTo(const FaultRow& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class ZepaSimFaults : public ::testing::TestWithParam<FaultRow> {};
 
 TEST_P(ZepaSimFaults, ReachTheIoctlCaller) {
