@@ -200,6 +200,17 @@ void noPositional(Topic topic, const ParsedOptions& parsed) {
   }
 }
 
+// A key by table name (any letter case) or "#N" with N from 1 to 142.
+std::optional<std::uint8_t> keyIndex(std::string_view text) {
+  if (text.starts_with('#')) {
+    const auto index = decimal(text.substr(1), ZEPAReports::highestKeyIndex);
+    if (!index || *index == 0) return std::nullopt;
+    return static_cast<std::uint8_t>(*index);
+  }
+  if (const ZEPAKey* key = ZEPAKeyMap::key(text)) return key->index;
+  return std::nullopt;
+}
+
 std::uint8_t keyOrThrow(Topic topic, std::string_view text) {
   if (auto index = keyIndex(text)) return *index;
   if (text.starts_with('#')) {
@@ -406,16 +417,6 @@ Command halvernCommand(std::span<const std::string_view> arguments) {
 }
 
 }  // namespace
-
-std::optional<std::uint8_t> keyIndex(std::string_view text) {
-  if (text.starts_with('#')) {
-    const auto index = decimal(text.substr(1), ZEPAReports::highestKeyIndex);
-    if (!index || *index == 0) return std::nullopt;
-    return static_cast<std::uint8_t>(*index);
-  }
-  if (const ZEPAKey* key = ZEPAKeyMap::key(text)) return key->index;
-  return std::nullopt;
-}
 
 Invocation parseArguments(std::span<const std::string_view> arguments) {
   Invocation invocation{std::nullopt, HelpRequest{Topic::general}};

@@ -87,7 +87,4 @@ Invocation parseArguments(std::span<const std::string_view> arguments);
 std::string helpText(Topic topic);
 std::string usageLine(Topic topic);
 
-// Exposed for the tests: a key by table name (any letter case) or "#N" with N from 1 to 142.
-std::optional<std::uint8_t> keyIndex(std::string_view text);
-
 }  // namespace zepa::cli
