@@ -29,12 +29,6 @@ struct NodeSnapshot {
   }
 };
 
-std::string usageText(std::uint8_t usage) {
-  std::array<char, 8> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "0x%02x", usage);
-  return buffer.data();
-}
-
 NodeSnapshot readSnapshot(const KeymapTarget& target) {
   NodeSnapshot snapshot;
   snapshot.target = &target;

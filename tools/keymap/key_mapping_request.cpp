@@ -50,13 +50,13 @@ std::uint8_t keyboardUsage(const json& entry, const char* key, std::size_t numbe
   return static_cast<std::uint8_t>(value.get<std::uint64_t>() - kKeyboardPageBase);
 }
 
+}  // namespace
+
 std::string usageText(std::uint8_t usage) {
   std::array<char, 8> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "0x%02x", usage);
   return buffer.data();
 }
-
-}  // namespace
 
 std::string quotedForMessage(std::string_view text) {
   constexpr std::size_t kLimit = 60;

@@ -49,6 +49,9 @@ std::vector<KeyPair> parseUserKeyMapping(std::string_view text);
 // `args` without the program name.
 KeyMappingRequest parseArguments(std::span<const std::string_view> args);
 
+// "0x39": a keyboard usage as messages show it.
+std::string usageText(std::uint8_t usage);
+
 // Text taken from the caller, made safe to show inside one message line.
 std::string quotedForMessage(std::string_view text);
 

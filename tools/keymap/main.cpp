@@ -17,7 +17,7 @@ void run(const std::vector<std::string_view>& args) {
   const KeyMappingRequest request = parseArguments(args);
   const auto nodes = findEventNodes(request.deviceRoot, request.match);
   if (nodes.empty()) {
-    char ids[96];
+    char ids[160];
     std::snprintf(
         ids, sizeof ids,
         "(Hersteller 0x%04llx, Produkt 0x%04llx, Nutzungsseite 0x%02llx, Nutzung 0x%02llx)",
