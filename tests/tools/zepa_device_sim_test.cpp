@@ -20,7 +20,7 @@ const LightingConfig rolling{LightingMode::rolling, {0, 210, 255}, 5, 3, 0, true
 struct Case {
   const char* name;
   std::function<void(ZEPADevice&)> run;
-  std::string calls;
+  std::string calls;    // as traffic() shows them
   const char* pointer;  // where in the state file the result shows
   std::string state;
 };
