@@ -131,14 +131,21 @@ void HalvernDevice::featureWrite(const std::vector<std::uint8_t>& bytes, std::ui
   ensureOpen();
   const hid::IOReturn status = device_->setReport(hid::ReportType::feature, id, bytes);
   if (status != hid::kIOReturnSuccess) throw ZEPAError::writeFailed(status);
+  const auto start = std::chrono::steady_clock::now();
   sleeper_(pauseAfterWrite);
+  const auto slept = std::chrono::steady_clock::now() - start;
+  lateBy_ =
+      std::max(std::chrono::microseconds(0),
+               std::chrono::duration_cast<std::chrono::microseconds>(slept - pauseAfterWrite));
 }
 
 std::vector<std::uint8_t> HalvernDevice::featureRoundTrip(const std::vector<std::uint8_t>& request,
                                                           std::uint8_t expectedCommand) {
   ensureOpen();
   featureWrite(request, reportID);
-  sleeper_(pauseBeforeAnswer);
+  // The answer is due 50 ms after the write: a late wake-up from the first pause already
+  // counts towards it, so overshoots do not add up.
+  sleeper_(pauseBeforeAnswer - std::min(lateBy_, std::chrono::microseconds(pauseBeforeAnswer)));
 
   Bytes buffer(reportLength, 0);
   buffer[0] = reportID;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -46,6 +47,7 @@ class HalvernDevice {
   std::shared_ptr<hid::Backend> backend_;
   std::unique_ptr<hid::Device> device_;
   Sleeper sleeper_;
+  std::chrono::microseconds lateBy_{0};  // how far the last pause after a write overran
   bool isOpen_ = false;
 };
 
