@@ -20,24 +20,25 @@ void ZEPAAppDelegate::applicationDidFinishLaunching(const QStringList& arguments
   if (!icon.isNull()) QApplication::setWindowIcon(icon);
 
   const LaunchOptions options = parseLaunchOptions(arguments);
-  // Counted before either starts, so a fast first probe cannot quit before the second began.
-  running_ = (options.probeFile ? 1 : 0) + (options.writeTestFile ? 1 : 0);
-  if (options.probeFile) start(&halvernModelProbe, *options.probeFile);
-  if (options.writeTestFile) start(&halvernWriteTestProbe, *options.writeTestFile);
+  std::vector<Job> jobs;
+  if (options.probeFile) jobs.push_back({&halvernModelProbe, *options.probeFile});
+  if (options.writeTestFile) jobs.push_back({&halvernWriteTestProbe, *options.writeTestFile});
+  if (!jobs.empty()) start(std::move(jobs));
 }
 
-void ZEPAAppDelegate::start(Probe probe, const QString& path) {
+void ZEPAAppDelegate::start(std::vector<Job> jobs) {
+  running_ = static_cast<int>(jobs.size());
   QPointer<ZEPAAppDelegate> self(this);
-  auto backend = backend_;
-  auto sleeper = sleeper_;
-  QThreadPool::globalInstance()->start([self, probe, path, backend, sleeper] {
-    const bool written = writeProbeFile(path, probe(backend, sleeper));
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, path, written] {
-          if (self) self->probeEnded(path, written);
-        },
-        Qt::QueuedConnection);
+  QThreadPool::globalInstance()->start([self, jobs, backend = backend_, sleeper = sleeper_] {
+    for (const Job& job : jobs) {
+      const bool written = writeProbeFile(job.path, job.probe(backend, sleeper));
+      QMetaObject::invokeMethod(
+          QCoreApplication::instance(),
+          [self, path = job.path, written] {
+            if (self) self->probeEnded(path, written);
+          },
+          Qt::QueuedConnection);
+    }
   });
 }
 

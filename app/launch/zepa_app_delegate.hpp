@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 #include "protocol/hid/hid.hpp"
 #include "protocol/pacing.hpp"
@@ -11,7 +12,8 @@ namespace zepa {
 
 // Finishes the launch: sets the application icon and starts the probes the command line asks
 // for. The normal start goes on beside the probes; the application quits once every requested
-// probe has written its file.
+// probe has written its file. Two probes run one after the other: the keyboard answers one
+// request at a time, and interleaved requests would hand each probe the other's answer.
 class ZEPAAppDelegate : public QObject {
   Q_OBJECT
  public:
@@ -29,7 +31,11 @@ class ZEPAAppDelegate : public QObject {
 
  private:
   using Probe = QByteArray (*)(std::shared_ptr<hid::Backend>, Sleeper);
-  void start(Probe probe, const QString& path);
+  struct Job {
+    Probe probe;
+    QString path;
+  };
+  void start(std::vector<Job> jobs);
   void probeEnded(const QString& path, bool written);
 
   std::shared_ptr<hid::Backend> backend_;

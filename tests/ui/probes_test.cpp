@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <array>
 #include <functional>
@@ -9,6 +10,7 @@
 
 #include "app/launch/launch_options.hpp"
 #include "app/launch/probes.hpp"
+#include "tests/support/sim_mount.hpp"
 #include "tools/sim/in_process_backend.hpp"
 
 namespace zepa {
@@ -134,6 +136,143 @@ TEST(ProbeFile, ReplacesWholeOrLeavesAsItWas) {
   EXPECT_FALSE(writeProbeFile(dir.path(), "OK\n")) << "a folder is not a file";
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"probe.txt"})
       << "no temporary file may be left behind";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The real program against a mounted zepa-sim.
+
+const QString program = QStringLiteral(ZEPA_BIN_DIR "/zepa-control");
+
+QByteArray readAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ProbeProcess : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(home_.isValid()); }
+
+  // zepa-control with its own settings folders and no display.
+  void start(QProcess& app, const QStringList& arguments) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+    env.insert("XDG_DATA_HOME", home_.filePath("data"));
+    app.setProcessEnvironment(env);
+    app.setWorkingDirectory(home_.path());
+    app.start(program, arguments);
+    ASSERT_TRUE(app.waitForStarted(10000)) << program.toStdString();
+  }
+
+  QString path(const char* name) const { return home_.filePath(QLatin1String(name)); }
+
+  static std::string root(const test::SimMount& sim) { return sim.root().string(); }
+
+  QTemporaryDir home_;
+};
+
+// The model probe reads what the simulator holds: its state file names the model answer and
+// the configuration block, and the answers' headers are fixed.
+std::string expectedModelProbe(const test::SimMount& sim) {
+  const nlohmann::json state = sim.stateJson("halvern");
+  return "MODEL " + state["modelAnswer"].get<std::string>() + "\nCONFIG 06 84 00 00 01 00 80 00 " +
+         state["configBlock"].get<std::string>() + "\n";
+}
+
+TEST_F(ProbeProcess, ModelProbeWritesBothAnswersAndQuits) {
+  test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  QProcess app;
+  start(app,
+        {"--device-root", QString::fromStdString(root(sim)), "--halvern-probe-file", "probe.txt"});
+  ASSERT_TRUE(app.waitForFinished(30000)) << "the application did not quit after the probe";
+  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(app.exitCode(), 0);
+  // A relative path lands in the working folder.
+  const std::string written = readAll(path("probe.txt")).toStdString();
+  EXPECT_EQ(written, expectedModelProbe(sim));
+  EXPECT_EQ(written.substr(0, 12), "MODEL 06 82 ");
+}
+
+TEST_F(ProbeProcess, BothProbesWriteTheirFilesBeforeTheQuit) {
+  test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  QProcess app;
+  start(app, {"--halvern-write-test-file", path("write.txt"), "--device-root",
+              QString::fromStdString(root(sim)), "--halvern-probe-file", path("probe.txt")});
+  ASSERT_TRUE(app.waitForFinished(30000));
+  EXPECT_EQ(app.exitCode(), 0);
+  EXPECT_EQ(readAll(path("write.txt")).toStdString(), "OK\n");
+  EXPECT_EQ(readAll(path("probe.txt")).toStdString(), expectedModelProbe(sim));
+}
+
+TEST_F(ProbeProcess, WithoutTheKeyboardTheFileSaysSo) {
+  test::SimMount sim({"--zepa"});
+  ZEPA_REQUIRE_SIM(sim);
+  QProcess app;
+  start(app, {"--device-root", QString::fromStdString(root(sim)), "--halvern-probe-file",
+              path("probe.txt")});
+  ASSERT_TRUE(app.waitForFinished(30000));
+  EXPECT_EQ(app.exitCode(), 0);
+  EXPECT_EQ(readAll(path("probe.txt")).toStdString(), notFound);
+}
+
+TEST_F(ProbeProcess, UnwritableResultFileIsReportedAndStillQuits) {
+  test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  QProcess app;
+  start(app, {"--device-root", QString::fromStdString(root(sim)), "--halvern-probe-file",
+              path("missing/probe.txt")});
+  ASSERT_TRUE(app.waitForFinished(30000));
+  EXPECT_EQ(app.exitCode(), 1) << "a probe whose result was lost must not look successful";
+  EXPECT_TRUE(app.readAllStandardError().contains("konnte nicht geschrieben werden"));
+  EXPECT_FALSE(QFileInfo::exists(path("missing/probe.txt")));
+}
+
+struct IgnoredRow {
+  const char* name;
+  QStringList arguments;
+};
+
+TEST_F(ProbeProcess, OptionWithoutValueIsIgnoredAndTheAppStaysOpen) {
+  test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  const QString dev = QString::fromStdString(root(sim));
+  const IgnoredRow rows[] = {
+      {"probe option last", {"--device-root", dev, "--halvern-probe-file"}},
+      {"write test option last", {"--device-root", dev, "--halvern-write-test-file"}},
+      {"joined with =", {"--device-root", dev, "--halvern-probe-file=" + path("probe.txt")}},
+  };
+  for (const IgnoredRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    QProcess app;
+    start(app, row.arguments);
+    EXPECT_FALSE(app.waitForFinished(1500)) << "quit although no probe was asked for";
+    app.kill();
+    app.waitForFinished(5000);
+    EXPECT_EQ(QDir(home_.path()).entryList(QDir::Files), QStringList{});
+  }
+  const auto writes = sim.readLog();
+  EXPECT_TRUE(std::none_of(writes.begin(), writes.end(), [](const sim::LogEntry& entry) {
+    return entry.op == "SET";
+  })) << "nothing may be sent to the Halvern keyboard";
+}
+
+TEST(UdevRules, PrintedWithoutADisplay) {
+  QFile source(QStringLiteral(ZEPA_SOURCE_DIR "/resources/70-zepa-control.rules"));
+  ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+  QProcess app;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  // With a window this would abort: there is no X server to reach.
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  app.setProcessEnvironment(env);
+  app.start(program, {"--print-udev-rules"});
+  ASSERT_TRUE(app.waitForFinished(10000));
+  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().toStdString();
+  EXPECT_EQ(app.readAllStandardOutput(), source.readAll());
 }
 
 }  // namespace
