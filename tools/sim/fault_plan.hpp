@@ -9,7 +9,9 @@
 
 // Faults injected with --fail. Feature calls are numbered per simulator from 1: set:N counts
 // the feature writes, get:N the feature reads, unplug:N every feature call of either kind.
-// Key-map calls are not counted.
+// Key-map calls are not counted. A short read's K counts the report bytes the host gets
+// back (with the ID byte of a numbered report, without the kernel's leading 0 of an
+// unnumbered one). Unplugging takes both keyboards away; unrelated devices stay.
 namespace zepa::sim {
 
 struct Fault {
