@@ -282,6 +282,7 @@ bool serveDeviceNodes(Simulator& simulator, const std::filesystem::path& mountPo
   char* argv[] = {program, option, mountOptions, nullptr};
   fuse_args args = FUSE_ARGS_INIT(3, argv);
   fuse* fs = fuse_new(&args, &operations, sizeof operations, &simulator);
+  fuse_opt_free_args(&args);  // parsing may have copied them
   if (!fs) {
     std::cerr << "zepa-sim: cannot create the FUSE file system\n";
     return false;
