@@ -104,7 +104,7 @@ void ZepaFirmware::receive(std::span<const std::uint8_t> bytes) {
   if (isCommand(report, kApply)) {
     if (phase_ == Phase::complete) {
       apply();
-    } else if (phase_ != Phase::failed) {
+    } else {
       reject("apply without data");
     }
     return;
