@@ -37,13 +37,9 @@ const char* const kGeneral =
 
 std::string lightingModes() {
   std::string text = "Modi (Nummer oder Name):\n";
-  static const char* const names[] = {
-      "off",    "staticColor", "singleOn", "singleOff", "glittering", "falling",  "colourful",
-      "breath", "spectrum",    "outward",  "scrolling", "rolling",    "rotating", "explode",
-      "launch", "ripples",     "flowing",  "pulsating", "tilt",       "shuttle"};
   for (LightingMode mode : allLightingModes()) {
     char line[80];
-    std::snprintf(line, sizeof line, "  %2d  %-12s %s\n", rawValue(mode), names[rawValue(mode)],
+    std::snprintf(line, sizeof line, "  %2d  %-12s %s\n", rawValue(mode), caseName(mode),
                   name(mode).c_str());
     text += line;
   }
@@ -52,13 +48,9 @@ std::string lightingModes() {
 
 std::string halvernEffects() {
   std::string text = "Effekte (Nummer oder Name):\n";
-  static const char* const names[] = {
-      "off",      "staticColor", "breathing", "wave",    "spectrum", "rain",     "colorShift",
-      "ripple",   "starlight",   "snake",     "marquee", "aurora",   "reactive", "firework",
-      "gradient", "rainbowWave", "prism",     "cycle",   "tidal"};
   for (HalvernEffect effect : allHalvernEffects()) {
     char line[80];
-    std::snprintf(line, sizeof line, "  %2d  %-12s %s\n", rawValue(effect), names[rawValue(effect)],
+    std::snprintf(line, sizeof line, "  %2d  %-12s %s\n", rawValue(effect), caseName(effect),
                   name(effect).c_str());
     text += line;
   }

@@ -13,7 +13,8 @@ namespace zepa::cli {
 
 namespace {
 
-// Case names as the code spells them; the raw number works as well.
+// Case names as the code spells them, in raw order (a raw value indexes its row); the raw
+// number works on the command line as well.
 constexpr std::pair<const char*, LightingMode> kLightingModes[] = {
     {"off", LightingMode::off},
     {"staticColor", LightingMode::staticColor},
@@ -113,13 +114,13 @@ struct ParsedOptions {
   }
 };
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   bool takesValue;
 };
 
 ParsedOptions parseOptions(Topic topic, std::span<const std::string_view> arguments,
-                           std::span<const OptionSpec> specs) {
+                           std::span<const OptionRule> rules) {
   ParsedOptions parsed;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
@@ -133,16 +134,16 @@ ParsedOptions parseOptions(Topic topic, std::span<const std::string_view> argume
     }
     const std::size_t equals = argument.find('=');
     const std::string_view name = argument.substr(0, equals);
-    const auto spec = std::find_if(specs.begin(), specs.end(),
-                                   [&](const OptionSpec& s) { return name == s.name; });
-    if (spec == specs.end()) {
+    const auto rule = std::find_if(rules.begin(), rules.end(),
+                                   [&](const OptionRule& r) { return name == r.name; });
+    if (rule == rules.end()) {
       throw UsageError(topic, "Unbekannte Option " + inQuotes(name) + ".");
     }
     if (parsed.has(name)) {
       throw UsageError(topic, "Die Option " + inQuotes(name) + " ist mehrfach angegeben.");
     }
     std::string value;
-    if (spec->takesValue) {
+    if (rule->takesValue) {
       if (equals != std::string_view::npos) {
         value = argument.substr(equals + 1);
       } else if (i + 1 < arguments.size()) {
@@ -258,12 +259,12 @@ std::chrono::system_clock::time_point localTime(Topic topic, std::string_view te
 
 Command zepaLighting(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::zepaLighting;
-  static constexpr OptionSpec specs[] = {{"--color", true},
+  static constexpr OptionRule rules[] = {{"--color", true},
                                          {"--brightness", true},
                                          {"--speed", true},
                                          {"--direction", true},
                                          {"--colorful", false}};
-  const ParsedOptions parsed = parseOptions(topic, arguments, specs);
+  const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   const std::string_view modeText = onlyPositional(topic, parsed, "Der Modus");
   const auto mode = caseValue(kLightingModes, modeText, 19);
@@ -279,8 +280,8 @@ Command zepaLighting(std::span<const std::string_view> arguments) {
 
 Command zepaClock(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::zepaClock;
-  static constexpr OptionSpec specs[] = {{"--at", true}};
-  const ParsedOptions parsed = parseOptions(topic, arguments, specs);
+  static constexpr OptionRule rules[] = {{"--at", true}};
+  const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   noPositional(topic, parsed);
   ZepaClockRequest request;
@@ -290,8 +291,8 @@ Command zepaClock(std::span<const std::string_view> arguments) {
 
 Command zepaKeys(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::zepaKeys;
-  static constexpr OptionSpec specs[] = {{"--brightness", true}};
-  const ParsedOptions parsed = parseOptions(topic, arguments, specs);
+  static constexpr OptionRule rules[] = {{"--brightness", true}};
+  const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   std::map<std::uint8_t, RGBColor> colors;
   for (const std::string_view pair : parsed.positional) {
@@ -347,8 +348,8 @@ KeyRemap remapPair(Topic topic, std::string_view pair) {
 
 Command zepaRemap(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::zepaRemap;
-  static constexpr OptionSpec specs[] = {{"--fn", false}};
-  const ParsedOptions parsed = parseOptions(topic, arguments, specs);
+  static constexpr OptionRule rules[] = {{"--fn", false}};
+  const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   ZepaRemapRequest request{{}, parsed.has("--fn")};
   for (const std::string_view pair : parsed.positional) {
@@ -363,9 +364,9 @@ Command zepaRemap(std::span<const std::string_view> arguments) {
 
 Command halvernLighting(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::halvernLighting;
-  static constexpr OptionSpec specs[] = {
+  static constexpr OptionRule rules[] = {
       {"--color", true}, {"--brightness", true}, {"--speed", true}, {"--colorful", false}};
-  const ParsedOptions parsed = parseOptions(topic, arguments, specs);
+  const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   const std::string_view effectText = onlyPositional(topic, parsed, "Der Effekt");
   const auto effect = caseValue(kHalvernEffects, effectText, 18);
@@ -417,6 +418,14 @@ Command halvernCommand(std::span<const std::string_view> arguments) {
 }
 
 }  // namespace
+
+const char* caseName(LightingMode mode) {
+  return kLightingModes[rawValue(mode)].first;
+}
+
+const char* caseName(HalvernEffect effect) {
+  return kHalvernEffects[rawValue(effect)].first;
+}
 
 Invocation parseArguments(std::span<const std::string_view> arguments) {
   Invocation invocation{std::nullopt, HelpRequest{Topic::general}};

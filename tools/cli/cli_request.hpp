@@ -87,4 +87,8 @@ Invocation parseArguments(std::span<const std::string_view> arguments);
 std::string helpText(Topic topic);
 std::string usageLine(Topic topic);
 
+// The names a mode or effect is given by on the command line ("staticColor").
+const char* caseName(LightingMode mode);
+const char* caseName(HalvernEffect effect);
+
 }  // namespace zepa::cli
