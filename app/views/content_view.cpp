@@ -74,9 +74,11 @@ ContentView::ContentView(AppModel& model, QWidget* parent)
   tabs_->setObjectName(QStringLiteral("tabs"));
   tabs_->setDocumentMode(false);
   for (const TabRow& row : tabRows) {
-    tabs_->addTab(row.make(model_, tabs_), symbolIcon(QLatin1String(row.symbol)),
+    tabs_->addTab(new QWidget(tabs_), symbolIcon(QLatin1String(row.symbol)),
                   QString::fromUtf8(row.label));
   }
+  connect(tabs_, &QTabWidget::currentChanged, this, &ContentView::buildTab);
+  buildTab(tabs_->currentIndex());
 
   auto* line = new QFrame(this);
   line->setFrameShape(QFrame::HLine);
@@ -105,6 +107,16 @@ ContentView::ContentView(AppModel& model, QWidget* parent)
   connect(&model_, &AppModel::showAboutChanged, this, &ContentView::updateAbout);
   connect(&model_, &AppModel::showCalibrationChanged, this, &ContentView::updateCalibration);
   updateHeader();
+}
+
+// A tab's view is made when the tab is first opened: the views hold no state of their own, and
+// building all four at once would delay the window's first appearance.
+void ContentView::buildTab(int index) {
+  QWidget* page = tabs_->widget(index);
+  if (!page || page->layout()) return;
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(tabRows[index].make(model_, page));
 }
 
 QWidget* ContentView::makeHeader() {

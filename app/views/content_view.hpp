@@ -47,6 +47,7 @@ class ContentView : public QWidget {
 
  private:
   QWidget* makeHeader();
+  void buildTab(int index);
   void updateHeader();
   void updatePicker();
   void keyboardChanged();

@@ -1,6 +1,7 @@
 #include "app/views/symbols.hpp"
 
 #include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPalette>
 #include <array>
@@ -39,15 +40,45 @@ const SymbolRow* findSymbol(const QString& name) {
   return nullptr;
 }
 
-QPixmap paintedIn(const QIcon& icon, int size, const QColor& color) {
-  const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
-  QPixmap pixmap = icon.pixmap(QSize(size, size), ratio);
+QPixmap paintedIn(const QIcon& icon, const QSize& size, qreal ratio, const QColor& color) {
+  QPixmap pixmap = icon.pixmap(size, ratio);
   if (pixmap.isNull()) return pixmap;
   QPainter painter(&pixmap);
   painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
   painter.fillRect(pixmap.rect(), color);
   return pixmap;
 }
+
+QPixmap paintedIn(const QIcon& icon, int size, const QColor& color) {
+  return paintedIn(icon, QSize(size, size), qApp ? qApp->devicePixelRatio() : 1.0, color);
+}
+
+// Draws the bundled outline in one colour at whatever size is asked for, when it is asked for.
+class TintedIconEngine : public QIconEngine {
+ public:
+  TintedIconEngine(QIcon outline, QColor color) : outline_(std::move(outline)), color_(color) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, ratio));
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return scaledPixmap(size, mode, state, 1.0);
+  }
+
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+    QColor color = color_;
+    if (mode == QIcon::Disabled) color.setAlphaF(0.4);
+    return paintedIn(outline_, size, scale, color);
+  }
+
+  QIconEngine* clone() const override { return new TintedIconEngine(outline_, color_); }
+
+ private:
+  QIcon outline_;
+  QColor color_;
+};
 
 }  // namespace
 
@@ -63,10 +94,7 @@ QIcon symbolIcon(const QString& name) {
   if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
   initResources();
   const QIcon bundled(QLatin1String(row->bundled));
-  const QColor text = QApplication::palette().color(QPalette::WindowText);
-  QIcon tinted;
-  for (int size : {16, 24, 32, 48, 64}) tinted.addPixmap(paintedIn(bundled, size, text));
-  return tinted;
+  return QIcon(new TintedIconEngine(bundled, QApplication::palette().color(QPalette::WindowText)));
 }
 
 QPixmap tintedSymbol(const QString& name, int size, const QColor& color) {
