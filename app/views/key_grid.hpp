@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QColor>
+#include <QLayout>
+#include <QList>
+#include <QPushButton>
+#include <optional>
+
+namespace zepa {
+
+// Lays its items out in as many equal columns as the width allows, each between a minimum and
+// a maximum width, so the grid reflows when the window is resized. Rows are as high as the
+// tallest item wants; a grid narrower than its maximum width is centred.
+class AdaptiveGridLayout : public QLayout {
+ public:
+  AdaptiveGridLayout(int minColumnWidth, int maxColumnWidth, int spacing,
+                     QWidget* parent = nullptr);
+  ~AdaptiveGridLayout() override;
+
+  // How many columns and how wide each for the given width of the layout's contents.
+  int columnCount(int width) const;
+  int columnWidth(int width) const;
+
+  void addItem(QLayoutItem* item) override;
+  int count() const override;
+  QLayoutItem* itemAt(int index) const override;
+  QLayoutItem* takeAt(int index) override;
+  Qt::Orientations expandingDirections() const override;
+  bool hasHeightForWidth() const override;
+  int heightForWidth(int width) const override;
+  QSize minimumSize() const override;
+  QSize sizeHint() const override;
+  void setGeometry(const QRect& rect) override;
+
+ private:
+  int rowHeight() const;
+  int arrange(const QRect& rect, bool apply) const;
+
+  int minColumnWidth_;
+  int maxColumnWidth_;
+  int spacing_;
+  QList<QLayoutItem*> items_;
+};
+
+// One key of the grid: a checkable key cap showing the key's label, filled with the accent
+// colour while selected, with a strip in the colour the profile stores for the key.
+class KeyButton : public QPushButton {
+  Q_OBJECT
+ public:
+  KeyButton(const QString& label, std::uint8_t index, QWidget* parent = nullptr);
+
+  std::uint8_t keyIndex() const { return index_; }
+  void setStoredColor(std::optional<QColor> color);
+  std::optional<QColor> storedColor() const { return stored_; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  std::uint8_t index_;
+  std::optional<QColor> stored_;
+  bool hovered_ = false;
+};
+
+}  // namespace zepa
