@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+class QComboBox;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QStackedLayout;
+class QVBoxLayout;
+
+namespace zepa {
+
+// One line of a remap list: the source key (which also identifies the row) and the two names.
+struct RemapListRow {
+  std::uint8_t source = 0;
+  QString sourceName;
+  QString targetName;
+};
+
+// The list both remap views show: source → target per row with a trash button, or, while
+// empty, a keyboard symbol over "Keine Umbelegungen". Rows are named "remapRow<source>";
+// inside one: "remapSource", "remapTarget", "remapDelete".
+class RemapList : public QWidget {
+  Q_OBJECT
+ public:
+  explicit RemapList(QWidget* parent = nullptr);
+
+  void setRows(const std::vector<RemapListRow>& rows);
+  void setRemoveEnabled(bool enabled);
+  int rowCount() const { return rowCount_; }
+
+ signals:
+  void removeRequested(std::uint8_t source);
+
+ private:
+  QStackedLayout* stack_ = nullptr;
+  QWidget* listPage_ = nullptr;
+  QWidget* emptyPage_ = nullptr;
+  QVBoxLayout* rowsLayout_ = nullptr;
+  std::vector<QWidget*> widgets_;  // rows and the rules between them
+  int rowCount_ = 0;
+  bool removeEnabled_ = true;
+};
+
+// A right-pointing arrow between two key names or pickers, in the dimmed colour.
+QWidget* makeRemapArrow(QWidget* parent);
+
+// The parts both remap views share: the large title, and the row "Von" picker → "Nach" picker
+// with the add button.
+QLabel* makeRemapTitle(QWidget* parent);
+QHBoxLayout* makePickerRow(QComboBox* from, QComboBox* to, QPushButton* add, QWidget* parent);
+// Selects the entry whose value is `value` without emitting; none when no entry has it.
+void showPickerValue(QComboBox* picker, int value);
+
+}  // namespace zepa
