@@ -7,16 +7,11 @@
 namespace zepa::test {
 namespace {
 
-std::string readAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<missing>";
-}
-
 class ModelEndToEndTest : public ModelTest {
  protected:
   std::unique_ptr<AppModel> makeModel(const SimMount& sim) {
     ModelEnvironment env = systemEnvironment(QString::fromStdString(sim.root().string()));
-    env.sleeper = sleeper_.sleeper();
+    env.sleeper = environment().sleeper;
     env.calendar = fixedDate;
     env.keymapProgram = QStringLiteral(ZEPA_BIN_DIR "/zepa-keymap");
     return std::make_unique<AppModel>(env);
@@ -31,11 +26,6 @@ TEST_F(ModelEndToEndTest, OperationsReachBothSimulatedKeyboards) {
             (KeyboardList{SupportedKeyboard::zepa, SupportedKeyboard::halvern}));
   EXPECT_EQ(model->selectedKeyboard(), SupportedKeyboard::zepa);
 
-  model->startup();
-  waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Uhr synchronisiert");
-  EXPECT_EQ(sim.stateJson("zepa")["clock"]["year"], 2025);
-
   model->setSelectedColor(QColor(255, 0, 0));
   model->editProfile([](ZEPAProfile& p) { p.lighting.mode = LightingMode::breath; });
   model->applyLighting();
@@ -43,7 +33,7 @@ TEST_F(ModelEndToEndTest, OperationsReachBothSimulatedKeyboards) {
   EXPECT_EQ(model->message(), "Beleuchtung aktualisiert");
   EXPECT_EQ(sim.stateJson("zepa")["lighting"]["report"],
             "07 ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
-  EXPECT_EQ(readAll(profilePath()), encodeProfile(model->profile()));
+  EXPECT_EQ(readFile(profilePath()), encodeProfile(model->profile()));
 
   model->setHalvernLighting({HalvernEffect::breathing, RGBColor{}, 2, 3, false});
   model->setHalvernSelectedColor(QColor(0, 128, 255));
@@ -83,18 +73,6 @@ TEST_F(ModelEndToEndTest, UnpluggedDuringAnOperationIsReportedAndRedetected) {
   EXPECT_FALSE(model->zepaConnected());
   EXPECT_FALSE(model->connected());
   EXPECT_FALSE(QFile::exists(profilePath()));
-}
-
-TEST_F(ModelEndToEndTest, KeyMapToolFailsWithoutTheKeyboard) {
-  SimMount sim({"--zepa"});
-  ZEPA_REQUIRE_SIM(sim);
-  auto model = makeModel(sim);
-  model->addHalvernRemap();
-  waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Fehler");
-  ASSERT_TRUE(model->errorMessage());
-  EXPECT_FALSE(model->errorMessage()->isEmpty());
-  EXPECT_FALSE(model->errorMessage()->contains('\n')) << "trimmed to the tool's one line";
 }
 
 }  // namespace
