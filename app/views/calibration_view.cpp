@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QStackedLayout>
 #include <QStringList>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -96,6 +97,7 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
   setObjectName(QStringLiteral("calibrationView"));
   setWindowTitle(QStringLiteral("Effekte kalibrieren"));
   setMinimumSize(680, 560);
+  resize(760, 640);
 
   auto* divider = new QFrame(this);
   divider->setFrameShape(QFrame::HLine);
@@ -160,7 +162,8 @@ QWidget* CalibrationView::makeTestPanel() {
     auto* arrow = new QToolButton(panel);
     arrow->setObjectName(QLatin1String(name));
     arrow->setArrowType(type);
-    arrow->setFixedSize(36, 36);
+    arrow->setFixedSize(32, 40);
+    arrow->setIconSize(QSize(16, 16));
     arrow->setAccessibleName(label);
     arrow->setToolTip(label);
     return arrow;
@@ -206,7 +209,7 @@ QWidget* CalibrationView::makeTestPanel() {
   connect(test_, &QPushButton::clicked, this, [this] { model_.previewEffect(effectID_); });
 
   auto* layout = new QVBoxLayout(panel);
-  layout->setContentsMargins(18, 18, 18, 18);
+  layout->setContentsMargins(14, 16, 14, 16);
   layout->setSpacing(6);
   layout->addLayout(stepper);
   layout->addSpacing(10);
@@ -324,8 +327,11 @@ QWidget* CalibrationView::makeSavedGroup() {
   savedStack_ = new QStackedLayout(host);
   savedStack_->addWidget(noAssignments_);
   savedStack_->addWidget(capsuleScroll_);
+  const int capsuleHeight = fontMetrics().height() + 16;
+  scroll->setFixedHeight(capsuleHeight + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(host);
+  group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   return group;
 }
 
@@ -443,26 +449,26 @@ void CalibrationView::refreshCapsules() {
   const EffectSemanticMap& map = model_.effectSemanticMap();
   const QColor accent = palette().color(QPalette::Highlight);
   const QColor secondary = palette().color(QPalette::PlaceholderText);
-  QFont digits = font();
-  digits.setFamily(QStringLiteral("monospace"));
-  digits.setStyleHint(QFont::Monospace);
-  digits.setPointSizeF(digits.pointSizeF() * 0.9);
+  QFont small = font();
+  small.setPointSizeF(small.pointSizeF() * 0.9);
+  const int radius = (QFontMetrics(small).height() + 12) / 2;
   for (const auto& [id, mode] : map) {
     auto* capsule =
         new QLabel(QStringLiteral("ID %1 → %2").arg(twoDigits(id), model_.assignmentName(id)));
     capsule->setObjectName(QStringLiteral("capsule%1").arg(twoDigits(id)));
     capsule->setTextFormat(Qt::PlainText);
-    capsule->setFont(digits);
-    const QColor back = id == effectID_ ? accent : secondary;
-    const double opacity = id == effectID_ ? 0.22 : 0.12;
+    capsule->setFont(small);
+    capsule->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    const bool current = id == effectID_;
+    const QColor back = current ? accent : secondary;
     capsule->setStyleSheet(QStringLiteral("QLabel { background: rgba(%1, %2, %3, %4); "
                                           "border-radius: %5px; padding: 6px 9px; }")
                                .arg(back.red())
                                .arg(back.green())
                                .arg(back.blue())
-                               .arg(opacity)
-                               .arg((capsule->sizeHint().height() + 12) / 2));
-    capsules_->addWidget(capsule);
+                               .arg(current ? 0.22 : 0.12)
+                               .arg(radius));
+    capsules_->addWidget(capsule, 0, Qt::AlignVCenter);
   }
   capsules_->addStretch(1);
   savedStack_->setCurrentWidget(map.empty() ? noAssignments_ : capsuleScroll_);

@@ -168,9 +168,9 @@ void KeyButton::paintEvent(QPaintEvent*) {
 
   // Long labels shrink rather than lose letters at the narrowest column width.
   QFont font = this->font();
-  const QRect textArea = rect().adjusted(4, 2, -4, -(stripHeight + 5));
-  for (int i = 0; i < 4 && QFontMetrics(font).horizontalAdvance(text()) > textArea.width(); ++i)
-    font.setPointSizeF(font.pointSizeF() * 0.88);
+  const QRect textArea = rect().adjusted(3, 2, -3, -(stripHeight + 5));
+  for (int i = 0; i < 6 && QFontMetrics(font).horizontalAdvance(text()) > textArea.width(); ++i)
+    font.setPointSizeF(font.pointSizeF() * 0.94);
   painter.setFont(font);
   QColor textColor =
       selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::ButtonText);

@@ -28,6 +28,10 @@ PerKeyView::PerKeyView(AppModel& model, QWidget* parent) : QWidget(parent), mode
                      "Konfigurationskanal für einzelne LEDs bereit. Diese Funktion ist deshalb "
                      "für dieses Keyboard deaktiviert."),
       this);
+  // The panel's wrapping title is laid out at its one-line hint and this longer title would be
+  // cut in half; one line fits every window width the main window allows.
+  if (auto* title = unsupported_->findChild<QLabel*>(QStringLiteral("unsupportedTitle")))
+    title->setWordWrap(false);
   stack_ = new QStackedLayout(this);
   stack_->addWidget(zepaPage_);
   stack_->addWidget(unsupported_);
