@@ -26,8 +26,6 @@ UnsupportedHalvernView::UnsupportedHalvernView(const QString& title, const QStri
   titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
   titleFont.setBold(true);
   title_->setFont(titleFont);
-  title_->setAlignment(Qt::AlignCenter);
-  title_->setWordWrap(true);
 
   text_ = new QLabel(text, this);
   text_->setObjectName(QStringLiteral("unsupportedText"));
@@ -39,7 +37,7 @@ UnsupportedHalvernView::UnsupportedHalvernView(const QString& title, const QStri
   layout->setSpacing(12);
   layout->addStretch(1);
   layout->addWidget(icon, 0, Qt::AlignHCenter);
-  layout->addWidget(title_, 0, Qt::AlignHCenter);
+  layout->addLayout(centredText(title_, 520));
   layout->addLayout(centredText(text_, 520));
   layout->addStretch(1);
 }
