@@ -1,7 +1,5 @@
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,28 +12,14 @@
 // every CLI call, so it has to stay in the low milliseconds with many unrelated devices.
 namespace {
 
-// zepa-sim serves at most this many unrelated devices; larger counts are made up by copying
-// the link of one of its unrelated devices, which is all discovery reads of them.
-constexpr int kSimulatorExtraDevices = 64;
-
-void addUnrelatedNodes(const std::filesystem::path& root, int count) {
-  const auto hidraw = root / "sys/class/hidraw";
-  for (int i = 0; i < count; ++i) {
-    std::filesystem::copy_symlink(hidraw / "hidraw0",
-                                  hidraw / ("hidraw" + std::to_string(1000 + i)));
-  }
-}
-
 // One simulator per device count for the whole run: mounting costs far more than what is
 // measured.
 const zepa::test::SimMount& mountWithExtraDevices(int extraDevices) {
   static std::map<int, std::unique_ptr<zepa::test::SimMount>> mounts;
   auto& mount = mounts[extraDevices];
   if (!mount) {
-    const int simulated = std::min(extraDevices, kSimulatorExtraDevices);
     mount = std::make_unique<zepa::test::SimMount>(
-        std::vector<std::string>{"--extra-devices", std::to_string(simulated)});
-    if (!mount->problem()) addUnrelatedNodes(mount->root(), extraDevices - simulated);
+        std::vector<std::string>{"--extra-devices", std::to_string(extraDevices)});
   }
   return *mount;
 }

@@ -20,7 +20,7 @@ using namespace zepa::sim;
 namespace {
 
 constexpr int kUsageError = 2;
-constexpr int kMaxExtraDevices = 64;
+constexpr int kMaxExtraDevices = 1000;
 
 int usage(const std::string& problem) {
   std::cerr << "zepa-sim: " << problem << "\n"
