@@ -111,12 +111,6 @@ KeyButton::KeyButton(const QString& label, std::uint8_t index, QWidget* parent)
   setFocusPolicy(Qt::TabFocus);
 }
 
-void KeyButton::setStoredColor(std::optional<QColor> color) {
-  if (stored_ == color) return;
-  stored_ = color;
-  update();
-}
-
 QSize KeyButton::sizeHint() const {
   return QSize(74, fontMetrics().height() + 22);
 }
@@ -155,20 +149,9 @@ void KeyButton::paintEvent(QPaintEvent*) {
   painter.setBrush(fill);
   painter.drawRoundedRect(cap, 6, 6);
 
-  // The stored colour as a strip along the bottom edge, like a key's under-glow.
-  const int stripHeight = 4;
-  if (stored_) {
-    const QRectF strip(cap.left() + 7, cap.bottom() - stripHeight - 4, cap.width() - 14,
-                       stripHeight);
-    painter.setPen(
-        QPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Mid), 0.8));
-    painter.setBrush(*stored_);
-    painter.drawRoundedRect(strip, 2, 2);
-  }
-
   // Long labels shrink rather than lose letters at the narrowest column width.
   QFont font = this->font();
-  const QRect textArea = rect().adjusted(3, 2, -3, -(stripHeight + 5));
+  const QRect textArea = rect().adjusted(3, 2, -3, -2);
   for (int i = 0; i < 6 && QFontMetrics(font).horizontalAdvance(text()) > textArea.width(); ++i)
     font.setPointSizeF(font.pointSizeF() * 0.94);
   painter.setFont(font);

@@ -4,7 +4,6 @@
 #include <QLayout>
 #include <QList>
 #include <QPushButton>
-#include <optional>
 
 namespace zepa {
 
@@ -43,15 +42,13 @@ class AdaptiveGridLayout : public QLayout {
 };
 
 // One key of the grid: a checkable key cap showing the key's label, filled with the accent
-// colour while selected, with a strip in the colour the profile stores for the key.
+// colour while selected. Stored colours are not shown: the grid is for choosing keys.
 class KeyButton : public QPushButton {
   Q_OBJECT
  public:
   KeyButton(const QString& label, std::uint8_t index, QWidget* parent = nullptr);
 
   std::uint8_t keyIndex() const { return index_; }
-  void setStoredColor(std::optional<QColor> color);
-  std::optional<QColor> storedColor() const { return stored_; }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
@@ -63,7 +60,6 @@ class KeyButton : public QPushButton {
 
  private:
   std::uint8_t index_;
-  std::optional<QColor> stored_;
   bool hovered_ = false;
 };
 

@@ -6,7 +6,6 @@
 #include <QScrollArea>
 #include <QStackedLayout>
 #include <QVBoxLayout>
-#include <map>
 
 #include "app/model/app_model.hpp"
 #include "app/views/color_button.hpp"
@@ -145,24 +144,9 @@ void PerKeyView::refresh() {
   stack_->setCurrentWidget(model_.selectedKeyboard() == SupportedKeyboard::halvern ? unsupported_
                                                                                    : zepaPage_);
   const KeySelection& selected = model_.selectedKeys();
-  std::map<std::uint8_t, QColor> stored;
-  for (const KeyColor& key : model_.profile().keyColors)
-    stored.emplace(key.index, AppModel::displayColor(key.color));
-
   for (KeyButton* button : keys_) {
-    {
-      const QSignalBlocker block(button);
-      button->setChecked(selected.contains(button->keyIndex()));
-    }
-    const auto colour = stored.find(button->keyIndex());
-    if (colour == stored.end()) {
-      button->setStoredColor(std::nullopt);
-      button->setToolTip(button->text());
-    } else {
-      button->setStoredColor(colour->second);
-      button->setToolTip(button->text() + QStringLiteral(" · gespeichert ") +
-                         colour->second.name());
-    }
+    const QSignalBlocker block(button);
+    button->setChecked(selected.contains(button->keyIndex()));
   }
 
   color_->setColor(model_.selectedColor());
