@@ -290,10 +290,16 @@ void Simulator::changed(Keyboard keyboard) {
 
 void Simulator::writeState(Keyboard keyboard) {
   if (!stateFolder_) return;
+  auto write = [&](const char* file, const nlohmann::json& state, std::string& written) {
+    std::string text = state.dump(2) + "\n";
+    if (text == written) return;
+    writeAtomically(*stateFolder_ / file, text);
+    written = std::move(text);
+  };
   if (keyboard == Keyboard::zepa && options_.zepa)
-    writeAtomically(*stateFolder_ / "zepa.json", zepaStateLocked().dump(2) + "\n");
+    write("zepa.json", zepaStateLocked(), writtenZepaState_);
   if (keyboard == Keyboard::halvern && options_.halvern)
-    writeAtomically(*stateFolder_ / "halvern.json", halvernStateLocked().dump(2) + "\n");
+    write("halvern.json", halvernStateLocked(), writtenHalvernState_);
 }
 
 void Simulator::unplugLocked() {

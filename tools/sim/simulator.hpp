@@ -97,6 +97,8 @@ class Simulator {
   HalvernFirmware halvern_;
   bool unplugged_ = false;
   std::optional<std::filesystem::path> stateFolder_;
+  // What each state file holds now; most reports change nothing a reader sees.
+  std::string writtenZepaState_, writtenHalvernState_;
   std::function<void()> unplugCallback_;
   std::map<int, KeyMap> extraKeyMaps_;  // unrelated keyboards, by hidraw number
 };
