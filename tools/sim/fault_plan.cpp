@@ -30,14 +30,6 @@ std::vector<std::string_view> split(std::string_view text) {
   }
 }
 
-// Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "literal" + std::string.
-std::string quoted(std::string_view part) {
-  std::string out(1, '"');
-  out.append(part);
-  out.push_back('"');
-  return out;
-}
-
 [[noreturn]] void bad(std::string_view text, std::string_view why) {
   throw std::invalid_argument("invalid fault \"" + std::string(text) + "\": " + std::string(why));
 }
@@ -46,13 +38,13 @@ std::uint64_t positive(std::string_view text, std::string_view part) {
   std::uint64_t value = 0;
   auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
   if (error != std::errc() || end != part.data() + part.size() || value == 0)
-    bad(text, quoted(part) + " is not a positive number");
+    bad(text, "\"" + std::string(part) + "\" is not a positive number");
   return value;
 }
 
 int errnoPart(std::string_view text, std::string_view part) {
   auto error = errnoFromName(part);
-  if (!error) bad(text, "unknown errno name " + quoted(part));
+  if (!error) bad(text, "unknown errno name \"" + std::string(part) + "\"");
   return *error;
 }
 
