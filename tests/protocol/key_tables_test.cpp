@@ -1,0 +1,128 @@
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "protocol/halvern_key_map.hpp"
+#include "protocol/hid/linux_keycodes.hpp"
+#include "protocol/zepa_key_map.hpp"
+
+namespace zepa {
+namespace {
+
+const ZEPAKey* named(const char* name) {
+  return ZEPAKeyMap::key(std::string_view(name));
+}
+
+TEST(ZEPAKeyMap, TableIsCompleteUniqueAndOnTheGrid) {
+  const auto keys = ZEPAKeyMap::keys();
+  ASSERT_EQ(keys.size(), 104u);
+  std::set<int> indices, usages;
+  std::set<std::string> names;
+  for (const ZEPAKey& key : keys) {
+    indices.insert(key.index), usages.insert(key.hid), names.insert(lowercased(key.name));
+    EXPECT_TRUE(key.index >= 1 && key.index <= 123) << key.name;
+  }
+  EXPECT_EQ(std::tuple(indices.size(), usages.size(), names.size()), std::tuple(104u, 104u, 104u));
+  EXPECT_EQ(keys.front().name + " " + keys.back().name, "Esc Num .");
+  // Runs of keys next to each other in the table and on the 18-column grid: row, column, length.
+  const std::tuple<const char*, int, int, int> runs[] = {
+      {"Esc", 0, 0, 13},   {"^", 1, 0, 13},      {"Num", 1, 13, 3},   {"Tab", 2, 0, 13},
+      {"Num 7", 2, 13, 3}, {"Caps", 3, 0, 12},   {"Num 4", 3, 13, 3}, {"Shift L", 4, 0, 12},
+      {"Num 1", 4, 13, 3}, {"Ctrl L", 5, 0, 10}, {"↑", 5, 10, 1},     {"→", 5, 11, 1},
+      {"\\", 3, 12, 1}};
+  for (const auto& [first, row, column, length] : runs) {
+    const ZEPAKey* key = named(first);
+    ASSERT_NE(key, nullptr) << first;
+    for (int step = 0; step < length; ++step, ++key)
+      EXPECT_EQ(key->index, 18 * row + column + step + 1) << key->name;
+  }
+  const std::tuple<const char*, int, int> offGrid[] = {
+      {"Backspace", 103, 0x2A}, {"Enter", 85, 0x28},  {"Einfg", 116, 0x49},
+      {"Bild↓", 121, 0x4E},     {"Num -", 122, 0x56}, {"Num +", 123, 0x57},
+      {"Num Enter", 106, 0x58}, {"Fn", 96, 0xAF},     {"Menü", 97, 0x65}};
+  for (const auto& [name, index, usage] : offGrid) {
+    ASSERT_NE(named(name), nullptr) << name;
+    EXPECT_EQ(std::pair(int(named(name)->index), int(named(name)->hid)), std::pair(index, usage))
+        << name;
+  }
+}
+
+TEST(ZEPAKeyMap, LookUps) {
+  const std::pair<int, const char*> byIndex[] = {{85, "Enter"},  {86, "Num 1"}, {1, "Esc"},
+                                                 {123, "Num +"}, {35, ""},      {0, ""},
+                                                 {14, ""},       {114, ""},     {124, ""}};
+  for (const auto& [index, name] : byIndex) {
+    const ZEPAKey* key = ZEPAKeyMap::key(static_cast<std::uint8_t>(index));
+    EXPECT_EQ(key ? key->name : "", name) << index;
+  }
+  // Any case, but no trimming.
+  const std::pair<const char*, int> byName[] = {
+      {"leertaste", 94}, {"LEERTASTE", 94}, {"LeerTaste", 94}, {"bild↑", 118},    {"BILD↓", 121},
+      {"MENÜ", 97},      {"Menu", -1},      {"ESC", 1},        {" Esc", -1},      {"Esc ", -1},
+      {"", -1},          {"Num  1", -1},    {"↑", 101},        {"num enter", 106}};
+  for (const auto& [query, index] : byName) {
+    const ZEPAKey* key = named(query);
+    EXPECT_EQ(key ? key->index : -1, index) << "'" << query << "'";
+  }
+  const std::pair<int, std::optional<std::uint8_t>> bits[] = {
+      {0xE0, 0x01}, {0xE1, 0x02}, {0xE4, 0x10}, {0xE7, 0x80},
+      {0xE8, {}},   {0xDF, {}},   {0xAF, {}},   {0x00, {}}};
+  for (const auto& [usage, bit] : bits)
+    EXPECT_EQ(ZEPAKeyMap::modifierBit(static_cast<std::uint8_t>(usage)), bit) << std::hex << usage;
+  const std::pair<const char*, const char*> lower[] = {
+      {"ABC xyz 123", "abc xyz 123"}, {"ÄÖÜ MENÜ", "äöü menü"}, {"ÀÞ×ØÉ", "àþ×øé"},
+      {"ŁÓDŹ ĀŌ ŸẞŒ", "łódź āō ÿßœ"}, {"←↑→↓ ↵", "←↑→↓ ↵"},     {"\xC3", "\xC3"},  // cut sequence
+      {"\xFF\xFE A", "\xFF\xFE a"},   {"\xC3(", "\xC3("}};
+  for (const auto& [text, expected] : lower) EXPECT_EQ(lowercased(text), expected) << text;
+}
+
+TEST(HalvernKeyMap, TableIsCompleteUniqueAndInSixRows) {
+  const auto keys = HalvernKeyMap::keys();
+  ASSERT_EQ(keys.size(), 109u);
+  std::set<int> indices;
+  std::set<std::string> names;
+  for (const HalvernKey& key : keys) indices.insert(key.index), names.insert(lowercased(key.name));
+  EXPECT_EQ(std::tuple(indices.size(), names.size(), *indices.rbegin()),
+            std::tuple(109u, 109u, 124));
+  // Table positions where each physical row starts; index % 6 is the matrix row.
+  const std::size_t rowStarts[] = {0, 20, 41, 62, 78, 96, 109};
+  for (int row = 0; row < 6; ++row) {
+    for (std::size_t i = rowStarts[row]; i < rowStarts[row + 1]; ++i) {
+      // The backslash key is listed with the Q row but wired in the row below.
+      EXPECT_EQ(keys[i].index % 6, keys[i].name == "\\" ? 3 : row) << i << " " << keys[i].name;
+    }
+  }
+  const std::pair<std::size_t, HalvernKey> notable[] = {
+      {0, {"Esc", 0}},   {19, {"M2", 120}},    {20, {"`", 1}},      {54, {"\\", 75}},
+      {79, {"< >", 76}}, {95, {"Num ↵", 124}}, {102, {"Menü", 65}}, {103, {"Fn 2", 83}},
+      {104, {"←", 89}},  {108, {"Num .", 119}}};
+  for (const auto& [position, key] : notable) EXPECT_EQ(keys[position], key) << position;
+}
+
+TEST(LinuxKeycodes, TableAndLookUpFollowTheKernelMapFile) {
+  std::ifstream in(std::string(ZEPA_SOURCE_DIR) + "/resources/data/hid-usage-to-linux-keycode.tsv");
+  const auto table = hid::keyboardKeycodes();
+  std::optional<std::uint16_t> expected[256];
+  std::size_t row = 0;
+  std::string line, usage, name;
+  std::getline(in, line);  // header
+  for (unsigned keycode; std::getline(in, line) && !line.empty(); ++row) {
+    std::istringstream(line) >> usage >> keycode >> name;
+    const unsigned code = static_cast<unsigned>(std::stoul(usage, nullptr, 16));
+    ASSERT_LT(row, table.size()) << line;
+    EXPECT_EQ(std::tuple(unsigned(table[row].usage), unsigned(table[row].keycode),
+                         std::string(table[row].name)),
+              std::tuple(code, keycode, name));
+    expected[code & 0xFF] = static_cast<std::uint16_t>(keycode);
+  }
+  EXPECT_EQ(row, table.size());
+  EXPECT_GT(row, 100u) << "resources/data/hid-usage-to-linux-keycode.tsv not readable";
+  for (unsigned code = 0; code <= 0xFF; ++code)
+    EXPECT_EQ(hid::linuxKeycode(static_cast<std::uint8_t>(code)), expected[code])
+        << std::hex << code;
+}
+
+}  // namespace
+}  // namespace zepa
