@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <functional>
 #include <sstream>
@@ -7,7 +9,9 @@
 #include <vector>
 
 #include "protocol/hid/hid.hpp"
+#include "protocol/pacing.hpp"
 #include "protocol/zepa_error.hpp"
+#include "tools/sim/in_process_backend.hpp"
 
 namespace zepa::testing {
 
@@ -48,37 +52,66 @@ inline std::string failureOf(const std::function<void()>& operation) {
   return "";
 }
 
-// Every fault the simulator can put on each of `calls` ("SET …", "GET …", "GET unchecked"
-// for a read whose answer is not examined), the error it must end in ("" none) and the call.
-struct Fault {
-  std::string fault, error;
-  std::size_t call;
-};
-inline std::vector<Fault> faultsAlong(const std::vector<std::string>& calls) {
-  const std::string refused = "Keyboard hat den Befehl nicht bestätigt: ";
-  std::vector<Fault> out;
-  int sets = 0, gets = 0;
-  for (std::size_t call = 1; call <= calls.size(); ++call) {
-    const std::string unplug = "unplug:" + std::to_string(call);
-    if (calls[call - 1].starts_with("SET")) {
-      const std::string n = std::to_string(++sets);
-      out.push_back({"set:" + n + ":EPIPE", "Senden fehlgeschlagen (0xe000404f).", call});
-      out.push_back({unplug, "Senden fehlgeschlagen (0xe00002c0).", call});
-      continue;
+// The in-process keyboards and what reached them, in order: "SET <sparse report>",
+// "GET <answer length>" and "pause <µs>" from the sleeper it hands out.
+struct Trace {
+  std::shared_ptr<sim::InProcessBackend> backend = std::make_shared<sim::InProcessBackend>();
+  std::vector<std::string> lines;
+  std::size_t logged = 0;
+
+  const std::vector<std::string>& get() {
+    for (const auto log = backend->log(); logged < log.size(); ++logged) {
+      const sim::LogEntry& e = log[logged];
+      lines.push_back(e.op + " " +
+                      (e.op == "SET" ? sparse(e.bytes) : std::to_string(e.bytes.size())));
     }
-    const std::string n = std::to_string(++gets);
-    const std::string unanswered = calls[call - 1] == "GET unchecked" ? "" : refused;
-    out.push_back({"get:" + n + ":EIO", "Bestätigung fehlgeschlagen (0xe00002ca).", call});
-    out.push_back({"get:" + n + ":nak", unanswered, call});
-    out.push_back({"get:" + n + ":short:3", unanswered, call});
-    out.push_back({unplug, "Bestätigung fehlgeschlagen (0xe00002c0).", call});
+    return lines;
   }
-  return out;
+  Sleeper sleeper() {
+    return [this](std::chrono::microseconds pause) {
+      get();
+      lines.push_back("pause " + std::to_string(pause.count()));
+    };
+  }
+};
+
+// An expected trace line without its note: " unchecked" marks a read whose answer is not examined.
+inline std::vector<std::string> plain(std::vector<std::string> lines) {
+  for (std::string& line : lines) line = line.substr(0, line.find(" unchecked"));
+  return lines;
 }
 
-// Whether `failure` is `error`; acknowledgement errors match by their opening words.
-inline bool endsIn(const std::string& failure, const std::string& error) {
-  return error.empty() ? failure.empty() : failure.starts_with(error);
+// Puts every fault the simulator can give on each call of the expected trace, one run each.
+// `run` gives the error text and the trace. The error must be the fault's ("" none; a refused
+// answer matches by its opening words), and the trace must stop at the failed call, which may
+// or may not show: no pause and nothing sent after it.
+inline void expectEachFaultStops(
+    const std::vector<std::string>& expected,
+    const std::function<std::string(const std::string&, std::vector<std::string>&)>& run) {
+  const std::string refused = "Keyboard hat den Befehl nicht bestätigt: ";
+  const std::vector<std::string> want = plain(expected);
+  int sets = 0, gets = 0, call = 0;
+  for (std::size_t at = 0; at < expected.size(); ++at) {
+    if (expected[at].starts_with("pause")) continue;
+    const bool set = expected[at].starts_with("SET");
+    const std::string n = (set ? "set:" : "get:") + std::to_string(set ? ++sets : ++gets);
+    const std::string broke = set ? "Senden fehlgeschlagen (0x" : "Bestätigung fehlgeschlagen (0x";
+    const std::string unanswered = expected[at].ends_with(" unchecked") ? "" : refused;
+    std::vector<std::pair<std::string, std::string>> faults = {
+        {"unplug:" + std::to_string(++call), broke + "e00002c0)."},
+        {n + (set ? ":EPIPE" : ":EIO"), broke + (set ? "e000404f)." : "e00002ca).")}};
+    if (!set) faults.insert(faults.end(), {{n + ":nak", unanswered}, {n + ":short:3", unanswered}});
+    for (const auto& [fault, error] : faults) {
+      SCOPED_TRACE(fault);
+      std::vector<std::string> trace;
+      const std::string failure = run(fault, trace);
+      EXPECT_TRUE(error.empty() ? failure.empty() : failure.starts_with(error)) << failure;
+      if (error.empty()) continue;
+      ASSERT_TRUE(trace.size() == at || trace.size() == at + 1) << trace.size();
+      EXPECT_EQ(std::vector(trace.begin(), trace.begin() + at),
+                std::vector(want.begin(), want.begin() + at));
+    }
+  }
 }
 
 // Interfaces the simulator cannot vary: chosen properties, and reads that return canned
@@ -98,7 +131,7 @@ struct CannedBackend : hid::Backend {
       if (key == "PrimaryUsagePage") return spec().page;
       return key == "MaxFeatureReportSize" ? spec().size : std::nullopt;
     }
-    hid::IOReturn open() override { return note("open"), owner.openStatus; }
+    hid::IOReturn open() override { return note("open"), hid::kIOReturnSuccess; }
     void close() override { note("close"); }
     hid::IOReturn setReport(hid::ReportType, std::uint8_t,
                             std::span<const std::uint8_t> r) override {
@@ -117,7 +150,6 @@ struct CannedBackend : hid::Backend {
   };
 
   std::vector<Interface> interfaces;
-  hid::IOReturn openStatus = hid::kIOReturnSuccess;
   std::vector<std::string> events;
 
   std::vector<std::unique_ptr<hid::Device>> copyDevices(std::uint16_t, std::uint16_t) override {
@@ -127,5 +159,11 @@ struct CannedBackend : hid::Backend {
     return out;
   }
 };
+
+inline std::shared_ptr<CannedBackend> canned(std::vector<CannedBackend::Interface> interfaces) {
+  auto backend = std::make_shared<CannedBackend>();
+  backend->interfaces = std::move(interfaces);
+  return backend;
+}
 
 }  // namespace zepa::testing

@@ -3,32 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <numeric>
 
 #include "canned_backend.hpp"
-#include "protocol/zepa_key_map.hpp"
-#include "tools/sim/in_process_backend.hpp"
 
 namespace zepa {
 namespace {
 
 using namespace zepa::testing;
-using namespace std::chrono_literals;
 using Action = std::function<void(ZEPADevice&)>;
 
-// "SET 04 18; GET; SET*7; GET unchecked" to one line per feature call: "SET <report>", "GET"
-// and, with notes, "GET unchecked" for a read whose answer is not examined. SET*N: N zero
-// reports.
-std::vector<std::string> steps(const std::string& script, bool notes = true) {
+// "SET 04 18; GET; SET*7; GET unchecked" to the trace it must give: one line per call, each
+// followed by its pause. SET*N: N zero reports.
+std::vector<std::string> steps(const std::string& script) {
   std::vector<std::string> out;
   std::istringstream in(script);
   for (std::string step; std::getline(in >> std::ws, step, ';');) {
-    if (step.starts_with("GET")) {
-      out.push_back(notes ? step : "GET");
-    } else if (step.starts_with("SET*")) {
-      out.insert(out.end(), std::stoul(step.substr(4)), "SET " + sparse(Bytes(64)));
-    } else {
-      out.push_back("SET " + sparse(bytes(step.substr(3), 64)));
+    const std::size_t count = step.starts_with("SET*") ? std::stoul(step.substr(4)) : 1;
+    const std::string report = step.starts_with("SET*") ? "" : step.substr(3);
+    for (std::size_t i = 0; i < count; ++i) {
+      out.push_back(step.starts_with("GET") ? "GET 64" + report
+                                            : "SET " + sparse(bytes(report, 64)));
+      out.push_back("pause 35000");
     }
   }
   return out;
@@ -36,30 +31,17 @@ std::vector<std::string> steps(const std::string& script, bool notes = true) {
 
 const DateParts sunday{2025, 3, 9, 14, 5, 7, 1};
 const LightingConfig rolling{LightingMode::rolling, {0, 210, 255}, 5, 3, 0, true};
+const LightingConfig offWithSettings{LightingMode::off, {1, 2, 3}, 4, 5, 1, true};
+// Esc red, 142 the last slot, 143 and 0 dropped, the later 55 wins.
+const std::vector<KeyColor> perKey = {{1, {255, 0, 0}}, {142, {1, 2, 3}}, {143, {9, 9, 9}},
+                                      {0, {7, 7, 7}},   {55, {1, 1, 1}},  {55, {2, 3, 4}}};
 
-struct Rig {
-  std::shared_ptr<sim::InProcessBackend> backend = std::make_shared<sim::InProcessBackend>();
-  std::vector<std::size_t> pauses;  // feature calls made before each pause
+struct Rig : Trace {
   DateParts date = sunday;
-  ZEPADevice device{backend,
-                    [this](std::chrono::microseconds d) {
-                      EXPECT_EQ(d, 35ms);
-                      pauses.push_back(backend->log().size());
-                    },
-                    [this](auto) { return date; }};
-  std::vector<std::string> log() const {
-    std::vector<std::string> out;
-    for (const sim::LogEntry& e : backend->log())
-      out.push_back(e.op == "GET" ? "GET" : e.op + " " + sparse(e.bytes));
-    return out;
-  }
+  ZEPADevice device{backend, sleeper(), [this](auto) { return date; }};
 };
 
-const ZEPAKey& key(const char* name) {
-  return *ZEPAKeyMap::key(std::string_view(name));
-}
-
-// A call and what it must give: the feature calls it makes, or the error it ends in.
+// A call and what it must give: the trace, or the error it ends in.
 struct Case {
   const char* name;
   Action run;
@@ -68,64 +50,53 @@ struct Case {
 };
 
 const Case commands[] = {
-    {"setLighting rolling", [](ZEPADevice& d) { d.setLighting(rolling); },
+    {"setLighting rolling", [](auto& d) { d.setLighting(rolling); },
      "SET 04 18; GET; SET 04 13 00 00 00 00 00 00 01; GET;"
      "SET 0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55; SET 04 02; GET; SET 04 f0"},
-    {"setLighting off drops the settings",
-     [](ZEPADevice& d) {
-       d.setLighting({LightingMode::off, {1, 2, 3}, 4, 5, 1, true});
-     },
+    {"setLighting off drops the settings", [](auto& d) { d.setLighting(offWithSettings); },
      "SET 04 18; GET; SET 04 13 @8 01; GET; SET 00 @14 aa 55; SET 04 02; GET; SET 04 f0"},
-    {"syncClock Sunday 9 March 2025 14:05:07", [](ZEPADevice& d) { d.syncClock({}, 1); },
+    {"syncClock Sunday 9 March 2025 14:05:07", [](auto& d) { d.syncClock({}, 1); },
      "SET 04 18; GET; SET 04 28 00 00 00 00 00 00 01; GET;"
      "SET 00 01 5a 19 03 09 0e 05 07 00 00 @62 aa 55; GET; SET 04 02; GET"},
-    {"setPerKeyRGB: Esc red, 142 last, 143 and 0 dropped, later 55 wins",
-     [](ZEPADevice& d) {
-       d.setPerKeyRGB({{1, {255, 0, 0}},
-                       {142, {1, 2, 3}},
-                       {143, {9, 9, 9}},
-                       {0, {7, 7, 7}},
-                       {55, {1, 1, 1}},
-                       {55, {2, 3, 4}}},
-                      3);
-     },
+    {"setPerKeyRGB", [](auto& d) { d.setPerKeyRGB(perKey, 3); },
      "SET 04 18; GET; SET 04 13 @8 01; GET; SET 80 @9 03 @14 aa 55; SET 04 02; GET; SET 04 f0;"
      "SET 04 18; GET; SET 04 23 00 00 00 00 00 00 09; GET;"
      "SET @4 01 ff 00 00; SET*2; SET @28 37 02 03 04; SET*4; SET @56 8e 01 02 03 @62 aa 55;"
      "GET unchecked; SET 04 02; GET; SET 04 f0; GET"},
-    {"setRemaps base: Caps to Esc's usage, Esc to Ctrl L",
-     [](ZEPADevice& d) {
-       const std::uint8_t ctrl = *ZEPAKeyMap::modifierBit(key("Ctrl L").hid);
-       d.setRemaps({{key("Caps").index, RemapAction::key, 0, key("Esc").hid, 0},
-                    {key("Esc").index, RemapAction::key, ctrl, 0, 0}},
-                   false);
+    // Caps (55) to Esc's usage 29, Esc (1) to Ctrl L's modifier bit.
+    {"setRemaps base",
+     [](auto& d) {
+       d.setRemaps({{55, RemapAction::key, 0, 0x29, 0}, {1, RemapAction::key, 1, 0, 0}}, false);
      },
      "SET 04 18; GET; SET 04 11 00 00 00 00 00 00 09; GET;"
      "SET @4 02 01 00 00; SET*2; SET @28 02 00 29 00; SET*4; SET @62 aa 55;"
      "SET 04 02; GET; SET 04 f0; GET"},
-    {"setRemaps Fn, empty list resets", [](ZEPADevice& d) { d.setRemaps({}, true); },
+    {"setRemaps Fn, empty list resets", [](auto& d) { d.setRemaps({}, true); },
      "SET 04 18; GET; SET 04 27 00 00 00 00 00 00 09; GET; SET*8; SET @62 aa 55;"
      "SET 04 02; GET; SET 04 f0; GET"},
     // The transport alone, which leaves opening to the commands.
-    {"70 bytes cut to 64", [](ZEPADevice& d) { d.open(), d.send(bytes("@63 11 22", 70), false); },
+    {"70 bytes cut to 64", [](auto& d) { d.open(), d.send(bytes("@63 11 22", 70), false); },
      "SET @63 11"},
     {"130 bytes in three reports",
-     [](ZEPADevice& d) { d.open(), d.sendPackets(bytes("01 @129 02", 130), false); },
+     [](auto& d) { d.open(), d.sendPackets(bytes("01 @129 02", 130), false); },
      "SET 01; SET*1; SET 00 02"},
-    {"no data, still one read", [](ZEPADevice& d) { d.open(), d.sendPackets({}, true); },
+    {"no data, still one read", [](auto& d) { d.open(), d.sendPackets({}, true); },
      "GET unchecked"},
 };
 
-TEST(ZEPADevice, SequencesPauseAfterEveryCall) {
+TEST(ZEPADevice, SequencesPauseAfterEveryCallAndStopAtAnyFault) {
   for (const Case& c : commands) {
     SCOPED_TRACE(c.name);
-    Rig rig;
-    c.run(rig.device);
-    const std::vector<std::string> expected = steps(c.text, false);
-    EXPECT_EQ(rig.log(), expected);
-    std::vector<std::size_t> afterEveryCall(expected.size());
-    std::iota(afterEveryCall.begin(), afterEveryCall.end(), 1);
-    EXPECT_EQ(rig.pauses, afterEveryCall);
+    Rig clean;
+    c.run(clean.device);
+    EXPECT_EQ(clean.get(), plain(steps(c.text)));
+    expectEachFaultStops(steps(c.text), [&](const std::string& fault, auto& trace) {
+      Rig rig;
+      rig.backend->addFault(fault);
+      const std::string failure = failureOf([&] { c.run(rig.device); });
+      trace = rig.get();
+      return failure;
+    });
   }
 }
 
@@ -149,133 +120,86 @@ TEST(ZEPADevice, FirmwareHoldsWhatWasAsked) {
   EXPECT_EQ(firmware.rejectedCount(), 0);
 }
 
-// A fault at any call ends the sequence with its error: no pause after the failed call and
-// nothing sent later.
-TEST(ZEPADevice, FaultAtEveryStepEndsTheSequence) {
-  for (const Case& c : commands) {
-    const std::vector<std::string> all = steps(c.text, false);
-    for (const Fault& f : faultsAlong(steps(c.text))) {
-      SCOPED_TRACE(std::string(c.name) + ", " + f.fault);
-      Rig rig;
-      rig.backend->addFault(f.fault);
-      const std::string failure = failureOf([&] { c.run(rig.device); });
-      EXPECT_TRUE(endsIn(failure, f.error)) << failure;
-      if (f.error.empty()) continue;
-      EXPECT_EQ(rig.pauses.size(), f.call - 1);
-      // The failed call itself may or may not reach the log; nothing after it may.
-      const std::vector<std::string> log = rig.log();
-      ASSERT_TRUE(log.size() == f.call || log.size() == f.call - 1) << log.size();
-      EXPECT_EQ(log, std::vector(all.begin(), all.begin() + log.size()));
-    }
-  }
-}
-
 TEST(ZEPADevice, RejectsBadSettingsBeforeOpening) {
   const std::string lighting = "Helligkeit/Tempo müssen 0–5, Richtung 0–1 sein.";
   const std::string date = "Datum wird nicht unterstützt.";
   auto light = [](LightingMode mode, std::uint8_t brightness, std::uint8_t speed,
                   std::uint8_t direction) -> Action {
-    return [=](ZEPADevice& d) { d.setLighting({mode, {}, brightness, speed, direction, 0}); };
+    return [=](auto& d) { d.setLighting({mode, {}, brightness, speed, direction, 0}); };
   };
-  const Action clock = [](ZEPADevice& d) { d.syncClock({}, 1); };
-  auto on = [](std::optional<int> DateParts::*part, std::optional<int> value) {
-    DateParts parts = sunday;
-    parts.*part = value;
-    return parts;
-  };
+  const Action clock = [](auto& d) { d.syncClock({}, 1); };
   const Case cases[] = {
       // text: the error, "" when accepted
       {"brightness 6", light(LightingMode::rolling, 6, 0, 0), lighting},
       {"speed 6", light(LightingMode::rolling, 5, 6, 0), lighting},
       {"direction 2", light(LightingMode::rolling, 5, 5, 2), lighting},
       {"off, brightness 9", light(LightingMode::off, 9, 0, 0), lighting},
-      {"per-key brightness 6", [](ZEPADevice& d) { d.setPerKeyRGB({}, 6); },
-       "Helligkeit muss 0–5 sein."},
-      {"year 1999", clock, date, on(&DateParts::year, 1999)},
-      {"year 2256", clock, date, on(&DateParts::year, 2256)},
-      {"year 2255", clock, "", on(&DateParts::year, 2255)},
+      {"per-key brightness 6", [](auto& d) { d.setPerKeyRGB({}, 6); }, "Helligkeit muss 0–5 sein."},
+      {"year 1999", clock, date, {1999, 3, 9, 14, 5, 7, 1}},
+      {"year 2256", clock, date, {2256, 3, 9, 14, 5, 7, 1}},
+      {"year 2255", clock, "", {2255, 3, 9, 14, 5, 7, 1}},
       {"calendar gives nothing", clock, date, DateParts{}},
       // An out-of-range part from the calendar must not wrap into a plausible byte.
-      {"month 13", clock, date, on(&DateParts::month, 13)},
-      {"weekday 0", clock, date, on(&DateParts::weekday, 0)},
-      {"minute -1", clock, date, on(&DateParts::minute, -1)},
-      {"leap second", clock, "", on(&DateParts::second, 60)},
+      {"month 13", clock, date, {2025, 13, 9, 14, 5, 7, 1}},
+      {"weekday 0", clock, date, {2025, 3, 9, 14, 5, 7, 0}},
+      {"minute -1", clock, date, {2025, 3, 9, 14, -1, 7, 1}},
+      {"leap second", clock, "", {2025, 3, 9, 14, 5, 60, 1}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
     Rig rig;
     rig.date = c.date;
-    EXPECT_EQ(failureOf([&] { c.run(rig.device); }), c.text);
-    if (c.text.empty()) continue;
-    EXPECT_FALSE(rig.device.isOpen());
-    EXPECT_TRUE(rig.backend->log().empty());
+    EXPECT_EQ(failureOf([&] { c.run(rig.device); }), c.text) << c.name;
+    EXPECT_EQ(rig.device.isOpen() || !rig.get().empty(), c.text.empty()) << c.name;
   }
 }
 
+// A read-back acknowledges with byte 3 = 01 or an echo of the request's first three bytes, and
+// needs four bytes; the error keeps the whole answer, zeros beyond what came back.
 TEST(ZEPADevice, Acknowledgement) {
-  const struct {
-    const char* answer;
-    std::size_t length;
-    const char* payload;  // the whole answer, zeros beyond what came back; empty: accepted
-  } cases[] = {
-      {"99 99 99 01", 64, ""},  // byte 3 alone acknowledges
-      {"04 13 00 7f", 64, ""},  // so does the echo of 04 13 00 alone
+  const std::tuple<const char*, std::size_t, const char*> rows[] = {
+      // answer, length, error
+      {"99 99 99 01", 64, ""},
+      {"04 13 00 7f", 64, ""},
       {"04 13 00 00", 4, ""},
-      {"04 13 00 01 ee ee", 3, "04 13 00"},  // three bytes are too few, echo or not
-      {"04 19 00 00 ee", 64, "04 19 00 00 ee"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.answer) + " / " + std::to_string(c.length));
-    auto backend = std::make_shared<CannedBackend>();
-    backend->interfaces = {{0xFF13, 64, {bytes(c.answer, 64)}, c.length}};
-    std::string payload;
+      {"04 13 00 01 ee ee", 3, "04 13 00"},
+      {"04 19 00 00 ee", 64, "04 19 00 00 ee"}};
+  for (const auto& [answer, length, payload] : rows) {
+    auto backend = canned({{0xFF13, 64, {bytes(answer, 64)}, length}});
+    std::string error;
     try {
       ZEPADevice(backend, [](auto) {}).lightingInit();
     } catch (const ZEPAError& e) {
-      payload = e.kind() == ZEPAError::Kind::acknowledgement ? hexBytes(e.response()) : e.what();
+      error = e.kind() == ZEPAError::Kind::acknowledgement ? hexBytes(e.response()) : e.what();
     }
-    EXPECT_EQ(payload, *c.payload ? hexBytes(bytes(c.payload, 64)) : "");
+    EXPECT_EQ(error, *payload ? hexBytes(bytes(payload, 64)) : "") << answer << " / " << length;
   }
 }
 
-TEST(ZEPADevice, DiscoveryTakesTheFirstConfigurationInterface) {
+// The first vendor-page interface with 64-byte reports; opened once, closed at the end.
+TEST(ZEPADevice, DiscoveryAndConnection) {
   const std::string none = "Konfigurationsschnittstelle des Keyboards nicht gefunden.";
-  const struct {
-    std::vector<CannedBackend::Interface> interfaces;
-    std::string outcome;  // the first event, or the error
-  } cases[] = {
+  const std::pair<std::vector<CannedBackend::Interface>, std::string> rows[] = {
       {{}, "ZEPA VX10 nicht gefunden. Bitte per USB-C-Kabel verbinden."},
       {{{1, 0}, {0x0C, 0}}, none},
       {{{0xFF13, 65}, {0xFF12, 64}, {{}, 64}, {0xFF13, {}}}, none},
-      {{{1, 0}, {0xFF13, 64}, {0xFF13, 64}}, "1 open"},
+      {{{1, 0}, {0xFF13, 64}, {0xFF13, 64}}, ""},
   };
-  for (const auto& c : cases) {
-    auto backend = std::make_shared<CannedBackend>();
-    backend->interfaces = c.interfaces;
-    const std::string failure = failureOf([&] { ZEPADevice(backend, [](auto) {}).open(); });
-    EXPECT_EQ(failure.empty() ? backend->events.at(0) : failure, c.outcome);
-    EXPECT_EQ(ZEPADevice::isConnected(backend), failure.empty()) << c.outcome;
+  for (const auto& [interfaces, outcome] : rows) {
+    auto backend = canned(interfaces);
+    EXPECT_EQ(ZEPADevice::isConnected(backend), outcome.empty()) << outcome;
+    EXPECT_EQ(failureOf([&] {
+                ZEPADevice device(backend, [](auto) {});
+                device.open(), device.open(), device.close(), device.open();
+              }),
+              outcome);
+    const std::vector<std::string> opened = {"1 open", "1 close", "1 open", "1 close"};
+    EXPECT_EQ(backend->events, outcome.empty() ? opened : std::vector<std::string>());
   }
   EXPECT_FALSE(ZEPADevice::isConnected(nullptr));
-}
-
-TEST(ZEPADevice, OpensOnceAndClosesOnDestruction) {
-  auto backend = std::make_shared<CannedBackend>();
-  backend->interfaces = {{0xFF13, 64}};
-  backend->openStatus = hid::kIOReturnNotPermitted;
-  {
-    ZEPADevice device(backend, [](auto) {});
-    EXPECT_TRUE(failureOf([&] { device.setRemaps({}, false); }).starts_with("Linux verweigert"));
-    EXPECT_FALSE(device.isOpen());
-    backend->openStatus = hid::kIOReturnSuccess;
-    device.close();
-    device.open();
-    device.open();
-    device.close();
-    device.open();
-  }
-  EXPECT_EQ(backend->events,
-            std::vector<std::string>({"0 open", "0 open", "0 close", "0 open", "0 close"}));
+  Rig rig;
+  rig.backend->addFault("open:EACCES");
+  EXPECT_TRUE(failureOf([&] { rig.device.setRemaps({}, false); }).starts_with("Linux verweigert"));
+  EXPECT_FALSE(rig.device.isOpen());
 }
 
 }  // namespace
