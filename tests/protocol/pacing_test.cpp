@@ -9,25 +9,22 @@ namespace zepa {
 namespace {
 
 TEST(SystemCalendar, SplitsInTheSystemTimeZone) {
+  // year, month, day, hour, minute, second, weekday with Sunday as 1
   const std::tuple<const char*, std::int64_t, std::vector<int>> rows[] = {
-      // year, month, day, hour, minute, second, weekday (Sunday is 1)
       {"UTC0", 0, {1970, 1, 1, 0, 0, 0, 5}},
-      {"UTC0", 1709210096, {2024, 2, 29, 12, 34, 56, 5}},  // leap day
-      {"UTC0", 1672531200, {2023, 1, 1, 0, 0, 0, 1}},
+      {"UTC0", 1709210096, {2024, 2, 29, 12, 34, 56, 5}},
       {"UTC0", 1704067199, {2023, 12, 31, 23, 59, 59, 1}},
       {"CET-1", 1704067199, {2024, 1, 1, 0, 59, 59, 2}},  // already Monday there
-      {"UTC0", 9025257600, {2256, 1, 1, 0, 0, 0, 3}},     // past 2000 + 255
+      {"UTC0", 9025257600, {2256, 1, 1, 0, 0, 0, 3}},     // past what the clock report takes
   };
   const char* saved = std::getenv("TZ");
   const std::string previous = saved ? saved : "";
   for (const auto& [zone, seconds, expected] : rows) {
     setenv("TZ", zone, 1);
     tzset();
-    const DateParts p =
-        systemCalendar()(std::chrono::system_clock::time_point(std::chrono::seconds(seconds)));
-    const std::vector<std::optional<int>> parts{p.year,   p.month,  p.day,    p.hour,
-                                                p.minute, p.second, p.weekday};
-    EXPECT_EQ(parts, std::vector<std::optional<int>>(expected.begin(), expected.end()))
+    const DateParts p = systemCalendar()(std::chrono::sys_seconds(std::chrono::seconds(seconds)));
+    EXPECT_EQ(std::vector({p.year, p.month, p.day, p.hour, p.minute, p.second, p.weekday}),
+              std::vector<std::optional<int>>(expected.begin(), expected.end()))
         << zone << " " << seconds;
   }
   saved ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
