@@ -10,8 +10,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -30,58 +30,40 @@ std::string traffic(const test::SimMount& sim) {
   return out;
 }
 
+// Faults on this path are covered twice already: the hidraw backend test maps each to its
+// status, the device test stops each sequence at it.
 TEST(ZEPADeviceSim, CommandsReachTheFirmware) {
   const struct {
-    std::string fault;
     std::function<void(ZEPADevice&)> run;
     std::string calls;
-    std::string error;
     const char* pointer;  // where in the state file the result shows
     std::string state;
   } cases[] = {
-      {"", lighting, "04 18, GET, 04 13, GET, 0b 00, 04 02, GET, 04 f0", "", "/lighting/report",
+      {lighting, "04 18, GET, 04 13, GET, 0b 00, 04 02, GET, 04 f0", "/lighting/report",
        R"("0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55")"},
-      {"", clock, "04 18, GET, 04 28, GET, 00 01, GET, 04 02, GET", "", "/clock",
+      {clock, "04 18, GET, 04 28, GET, 00 01, GET, 04 02, GET", "/clock",
        R"({"profile":1,"year":2025,"month":3,"day":9,"hour":14,"minute":5,"second":7,"weekday":0})"},
-      {"", keys,
+      {keys,
        "04 18, GET, 04 13, GET, 80 00, 04 02, GET, 04 f0, 04 18, GET, 04 23, GET, 00 00, 00 00, "
        "00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, GET, 04 02, GET, 04 f0, GET",
-       "", "/perKeyColors", R"([{"index":142,"key":142,"red":1,"green":2,"blue":3}])"},
-      {"", fnRemap,
+       "/perKeyColors", R"([{"index":142,"key":142,"red":1,"green":2,"blue":3}])"},
+      {fnRemap,
        "04 18, GET, 04 27, GET, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, "
        "04 02, GET, 04 f0, GET",
-       "", "/fnRemaps", R"([{"index":55,"action":2,"param1":0,"param2":41,"param3":0}])"},
-      // Pulled out mid-sequence: the write that finds it gone is the last call made.
-      {"unplug:5", lighting, "04 18, GET, 04 13, GET", "Senden fehlgeschlagen (0xe00002c0).",
-       "/applied", "0"},
-      {"get:2:nak", lighting, "04 18, GET, 04 13, GET",
-       "Keyboard hat den Befehl nicht bestätigt: 00 00 00 00 00 00 00 00", "/applied", "0"},
-      {"open:EACCES", lighting, "",
-       "Linux verweigert den HID-Zugriff. Bitte die udev-Regel von ZEPA Control installieren "
-       "(zepa-control --print-udev-rules) und die Tastatur neu verbinden.",
-       "/applied", "0"},
+       "/fnRemaps", R"([{"index":55,"action":2,"param1":0,"param2":41,"param3":0}])"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.calls.substr(0, 40) + " " + c.fault);
-    test::SimMount sim(c.fault.empty() ? std::vector<std::string>{"--zepa"}
-                                       : std::vector<std::string>{"--zepa", "--fail", c.fault});
+    SCOPED_TRACE(c.pointer);
+    test::SimMount sim({"--zepa"});
     ZEPA_REQUIRE_SIM(sim);
     std::vector<std::chrono::microseconds> pauses;
-    std::string error;
-    try {
-      ZEPADevice device(
-          hid::makeHidrawBackend(sim.root()), [&](auto d) { pauses.push_back(d); },
-          [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; });
-      c.run(device);
-    } catch (const ZEPAError& e) {
-      error = e.description();
-    }
-    EXPECT_EQ(error, c.error);
+    ZEPADevice device(
+        hid::makeHidrawBackend(sim.root()), [&](auto d) { pauses.push_back(d); },
+        [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; });
+    c.run(device);
     EXPECT_EQ(traffic(sim), c.calls);
     const auto count = std::count(c.calls.begin(), c.calls.end(), ',') + 1;
-    if (error.empty()) {
-      EXPECT_EQ(pauses, std::vector(count, std::chrono::microseconds(35ms)));
-    }
+    EXPECT_EQ(pauses, std::vector(count, std::chrono::microseconds(35ms)));
     const nlohmann::json state = sim.stateJson("zepa");
     EXPECT_EQ(state.at(nlohmann::json::json_pointer(c.pointer)), nlohmann::json::parse(c.state))
         << state.dump();

@@ -8,8 +8,6 @@
 #include <map>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "protocol/hid/linux_keycodes.hpp"
 #include "tests/support/child_process.hpp"
@@ -70,25 +68,22 @@ TEST(KeyMapWrites, SetTheWholeMapOrNothing) {
     std::string before;  // on the first node: "usage=keycode …"
     std::string pairs;   // "source:target …"
     std::string fault;   // on the first node
-    std::string error;   // part of the message; empty for success
     std::string after;   // both nodes' changes
+    std::string error;   // part of the message; empty for success
   } rows[] = {
       // Caps Lock gives KEY_LEFTCTRL, only on the node whose reports carry it.
-      {0xff, 0x65, "", "39:e0 e4:04", "", "", "39=001d e4=001e | 39=001d"},
-      {0x65, -1, "04=30", "39:e0 e0:39", "",
-       "Eintrag 2 der Tastenbelegung: Die Tastatur hat keine Taste mit der HID-Nutzung 0xe0.",
-       "04=0030 | "},
-      {-1, -1, "", "39:e0", "", "nimmt keine Tastenbelegung an", " | "},
-      {0xff, 0xff, "04=30", "39:e0", "get",
-       "Die Tastenbelegung von /dev/input/event4 konnte nicht gelesen werden (Fehler 0xe00002ca).",
-       "04=0030 | "},
-      {0xff, -1, "04=30", "39:e0", "set257",
+      {0xff, 0x65, "", "39:e0 e4:04", "", "39=001d e4=001e | 39=001d", ""},
+      {0x65, -1, "04=30", "39:e0 e0:39", "", "04=0030 | ",
+       "Eintrag 2 der Tastenbelegung: Die Tastatur hat keine Taste mit der HID-Nutzung 0xe0."},
+      {-1, -1, "", "39:e0", "", " | ", "nimmt keine Tastenbelegung an"},
+      {0xff, 0xff, "04=30", "39:e0", "get", "04=0030 | ",
+       "Die Tastenbelegung von /dev/input/event4 konnte nicht gelesen werden (Fehler 0xe00002ca)."},
+      {0xff, -1, "04=30", "39:e0", "set257", "04=0030 | ",
        "Die Tastenbelegung konnte auf /dev/input/event4 nicht gesetzt werden (Fehler 0xe00002ca). "
-       "Die bisherige Belegung bleibt bestehen.",
-       "04=0030 | "},
+       "Die bisherige Belegung bleibt bestehen."},
       // The reset of usage 0x00 went through and could not be taken back.
-      {0xff, -1, "00=30", "39:e0", "set3+",
-       "nicht vollständig wiederhergestellt werden; bitte die Tastatur neu", " | "},
+      {0xff, -1, "00=30", "39:e0", "set3+", " | ",
+       "nicht vollständig wiederhergestellt werden; bitte die Tastatur neu"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.pairs + " " + row.fault);
@@ -165,54 +160,49 @@ TEST(KeymapOnSimulator, EachCallSetsTheWholeMapOrNothing) {
   const std::string offPage = " ist keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).";
   const struct {
     std::vector<std::string> args;
-    std::string err;    // the one line on standard error; empty for success
     std::string after;  // the maps after a successful call
+    std::string err;    // the one line on standard error; empty for success
   } calls[] = {
-      {withSet(kCapsToControl), "", "39=001d"},
+      {withSet(kCapsToControl), "39=001d", ""},
       // A later pair for the same key wins.
       {withSet(mapping(pair(kCaps, kControl) + "," + pair("30064771076", "30064771077") + "," +
                        pair(kControl, kCaps) + "," + pair("30064771076", "30064771078"))),
-       "", "04=002e 39=001d e0=003a"},
-      {withSet(mapping(pair("30064771077", "30064771076"))), "", "05=001e"},
-      {{"!"}, usage, ""},
-      {{"--matching", kMatch, "--matching", kMatch}, usage, ""},
+       "04=002e 39=001d e0=003a", ""},
+      {withSet(mapping(pair("30064771077", "30064771076"))), "05=001e", ""},
+      {{"!"}, "", usage},
+      {{"--matching", kMatch, "--matching", kMatch}, "", usage},
       {{"!", "--device-root", "", "property", "--matching", kMatch, "--set", kCapsToControl},
-       usage,
-       ""},
-      {withMatch("{VendorID:1}"),
-       "Die Geräteauswahl (--matching) ist kein gültiges JSON (Fehler bei Zeichen 2).", ""},
-      {withMatch(R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1})"),
-       "Die Geräteauswahl (--matching) braucht den Schlüssel „PrimaryUsage“.", ""},
+       "",
+       usage},
+      {withMatch("{VendorID:1}"), "",
+       "Die Geräteauswahl (--matching) ist kein gültiges JSON (Fehler bei Zeichen 2)."},
+      {withMatch(R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1})"), "",
+       "Die Geräteauswahl (--matching) braucht den Schlüssel „PrimaryUsage“."},
       {withMatch(R"({"VendorID":"9610","ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})"),
-       "Die Geräteauswahl (--matching): „VendorID“ muss eine ganze Zahl sein.", ""},
-      {withMatch(R"({"VendorID":9610,"ProductID":-1,"PrimaryUsagePage":1,"PrimaryUsage":6})"),
-       "Die Geräteauswahl (--matching): „ProductID“ liegt außerhalb von 0 bis 4294967295.", ""},
-      {withMatch(R"({"A\nB":1})"),
-       "Die Geräteauswahl (--matching) enthält den unbekannten Schlüssel „A?B“.", ""},
-      {withMatch(R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})"),
+       "", "Die Geräteauswahl (--matching): „VendorID“ muss eine ganze Zahl sein."},
+      {withMatch(R"({"VendorID":9610,"ProductID":-1,"PrimaryUsagePage":1,"PrimaryUsage":6})"), "",
+       "Die Geräteauswahl (--matching): „ProductID“ liegt außerhalb von 0 bis 4294967295."},
+      {withMatch(R"({"A\nB":1})"), "",
+       "Die Geräteauswahl (--matching) enthält den unbekannten Schlüssel „A?B“."},
+      {withMatch(R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})"), "",
        "Keine passende Tastatur gefunden (Hersteller 0x258a, Produkt 0x010d, Nutzungsseite 0x01, "
-       "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen.",
-       ""},
-      {withSet(R"({"UserKeyMapping":[)"),
-       "Die Tastenbelegung (--set) ist kein gültiges JSON (Fehler bei Zeichen 20).", ""},
-      {withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"),
+       "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen."},
+      {withSet(R"({"UserKeyMapping":[)"), "",
+       "Die Tastenbelegung (--set) ist kein gültiges JSON (Fehler bei Zeichen 20)."},
+      {withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"), "",
        "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
-       "„CapsLockDelayOverride“.",
-       ""},
-      {withSet(mapping(pair(kCaps, kControl) + R"(,{"HIDKeyboardModifierMappingSrc":1})")),
+       "„CapsLockDelayOverride“."},
+      {withSet(mapping(pair(kCaps, kControl) + R"(,{"HIDKeyboardModifierMappingSrc":1})")), "",
        "Eintrag 2 der Tastenbelegung braucht „HIDKeyboardModifierMappingSrc“ und "
-       "„HIDKeyboardModifierMappingDst“.",
-       ""},
-      {withSet(mapping(pair("30064771129.0", kControl))),
-       "Eintrag 1 der Tastenbelegung: „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein.",
-       ""},
-      {withSet(mapping(pair("57", kControl))),
-       "Eintrag 1 der Tastenbelegung: 57 in „HIDKeyboardModifierMappingSrc“" + offPage, ""},
-      {withSet(mapping(pair(kCaps, "30064771328"))),
-       "Eintrag 1 der Tastenbelegung: 30064771328 in „HIDKeyboardModifierMappingDst“" + offPage,
-       ""},
-      {withSet(mapping(pair(kCaps, kControl) + "," + pair(kCaps, "30064771075"))),
-       "Eintrag 2 der Tastenbelegung: Linux kennt für die HID-Taste 0x03 keinen Tastencode.", ""},
+       "„HIDKeyboardModifierMappingDst“."},
+      {withSet(mapping(pair("30064771129.0", kControl))), "",
+       "Eintrag 1 der Tastenbelegung: „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein."},
+      {withSet(mapping(pair("57", kControl))), "",
+       "Eintrag 1 der Tastenbelegung: 57 in „HIDKeyboardModifierMappingSrc“" + offPage},
+      {withSet(mapping(pair(kCaps, "30064771328"))), "",
+       "Eintrag 1 der Tastenbelegung: 30064771328 in „HIDKeyboardModifierMappingDst“" + offPage},
+      {withSet(mapping(pair(kCaps, kControl) + "," + pair(kCaps, "30064771075"))), "",
+       "Eintrag 2 der Tastenbelegung: Linux kennt für die HID-Taste 0x03 keinen Tastencode."},
       {withSet(R"({"UserKeyMapping":[]})"), "", ""},
   };
   zepa::test::SimMount sim({"--extra-devices", "2"});
