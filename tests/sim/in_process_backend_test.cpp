@@ -1,237 +1,222 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
+#include <map>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-#include "protocol/hid/io_return.hpp"
 #include "tests/sim/report_bytes.hpp"
 #include "tools/sim/in_process_backend.hpp"
 
 namespace zepa::test {
 namespace {
 
-using sim::InProcessBackend;
-using sim::SimulatorOptions;
+using Bytes = std::vector<std::uint8_t>;
+using Reports = std::vector<Bytes>;
+using Slots = std::map<std::size_t, std::string>;
+using nlohmann::json;
+constexpr auto kOk = hid::kIOReturnSuccess;
 
-std::string status(hid::IOReturn value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(value));
-  return text;
-}
+// One keyboard alone, its configuration interface open: the ZEPA's unnumbered 64-byte report
+// or the Halvern's 520-byte report 6.
+struct Rig {
+  sim::InProcessBackend backend;
+  std::uint8_t id;
+  std::size_t size;
+  std::unique_ptr<hid::Device> device;
 
-std::unique_ptr<hid::Device> configInterface(InProcessBackend& backend, std::uint16_t vendor,
-                                             std::uint16_t product) {
-  for (auto& device : backend.copyDevices(vendor, product)) {
-    auto size = device->property("MaxFeatureReportSize");
-    if (size == 64 || size == 520) return std::move(device);
+  explicit Rig(bool halvern)
+      : backend(sim::SimulatorOptions{!halvern, halvern, 0, {}}),
+        id(halvern ? 6 : 0),
+        size(halvern ? 520 : 64) {
+    for (auto& d : backend.copyDevices(halvern ? 0x258A : 0x0C45, halvern ? 0x010C : 0x800A))
+      if (d->property("MaxFeatureReportSize") == static_cast<std::int64_t>(size))
+        device = std::move(d);
+    EXPECT_EQ(device->open(), kOk);
   }
-  return nullptr;
-}
-
-// Runs calls on the ZEPA ("Z") and Halvern ("H") configuration interfaces: "ZS" writes a
-// report, "ZG" reads one. Each call's outcome is "ok", "ok:<length>" for a read, "zeros"
-// for a read of nothing but zeros, or the status in hex.
-std::string run(InProcessBackend& backend, const std::string& calls) {
-  auto zepa = configInterface(backend, 0x0C45, 0x800A);
-  auto halvern = configInterface(backend, 0x258A, 0x010C);
-  std::istringstream in(calls);
-  std::string call, outcome;
-  while (in >> call) {
-    hid::Device& device = call[0] == 'Z' ? *zepa : *halvern;
-    const std::uint8_t id = call[0] == 'Z' ? 0 : 6;
-    const std::size_t size = call[0] == 'Z' ? 64 : 520;
-    std::string result;
-    if (hid::IOReturn opened = device.open()) {
-      result = status(opened);
-    } else if (call[1] == 'S') {
-      auto data = report(id ? "06 84 00 00 01 00 80 00" : "04 18", size);
-      hid::IOReturn r = device.setReport(hid::ReportType::feature, id, data);
-      result = r ? status(r) : "ok";
-    } else {
-      std::vector<std::uint8_t> buffer(size, 0);
-      buffer[0] = id;
-      std::size_t length = size;
-      hid::IOReturn r = device.getReport(hid::ReportType::feature, id, buffer, length);
-      const bool zeros = length > 0 && std::all_of(buffer.begin(), buffer.begin() + length,
-                                                   [](auto b) { return b == 0; });
-      result = r                ? status(r)
-               : zeros          ? "zeros"
-               : length == size ? "ok"
-                                : "ok:" + std::to_string(length);
-    }
-    outcome += (outcome.empty() ? "" : " ") + result;
+  hid::IOReturn send(const Bytes& data) {
+    return device->setReport(hid::ReportType::feature, id, data);
   }
-  return outcome;
-}
-
-struct FaultCase {
-  const char* name;
-  std::vector<std::string> faults;
-  const char* calls;
-  const char* outcome;
+  Bytes read() {
+    Bytes answer(size, 0);
+    answer[0] = id;
+    std::size_t length = size;
+    EXPECT_EQ(device->getReport(hid::ReportType::feature, id, answer, length), kOk);
+    answer.resize(std::min(length, size));
+    return answer;
+  }
 };
 
-void PrintTo(const FaultCase& c, std::ostream* out) {
-  *out << c.name;
+Bytes z(const std::string& head, const Slots& at = {}) {
+  return report(head, 64, at);
 }
 
-class Faults : public ::testing::TestWithParam<FaultCase> {};
+const Bytes kBegin = z("04 18"), kApply = z("04 02"), kEnd = z("04 f0");
+const Bytes kLighting = z("04 13 00 00 00 00 00 00 01"), kClock = z("04 28 00 00 00 00 00 00 01");
+const Bytes kRolling = z("0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55");
 
-TEST_P(Faults, GiveTheStatusTheHidrawBackendWouldGive) {
-  const FaultCase& c = GetParam();
-  InProcessBackend backend(SimulatorOptions{true, true, 0, c.faults});
-  EXPECT_EQ(run(backend, c.calls), c.outcome);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, Faults,
-    ::testing::Values(
-        FaultCase{"none", {}, "ZS ZG HS HG", "ok ok ok ok"},
-        FaultCase{"openRefused", {"open:EACCES"}, "ZS HG", "e00002e2 e00002e2"},
-        FaultCase{"openBusy", {"open:EBUSY"}, "ZS", "e00002d5"},
-        FaultCase{"secondWriteStalls", {"set:2:EPIPE"}, "ZS ZG ZS ZS", "ok ok e000404f ok"},
-        // Writes are counted over the whole simulator, not per keyboard.
-        FaultCase{"countedAcrossKeyboards", {"set:2:ETIMEDOUT"}, "ZS HS ZS", "ok e00002d6 ok"},
-        FaultCase{"readFails", {"get:2:EIO"}, "ZS ZG ZG ZG", "ok ok e00002ca ok"},
-        FaultCase{"readBadArgument", {"get:1:EINVAL"}, "HS HG", "ok e00002c2"},
-        FaultCase{"unknownErrnoGivesGenericError", {"set:1:EPROTO"}, "ZS", "e00002bc"},
-        FaultCase{"shortRead", {"get:1:short:3"}, "ZS ZG ZG", "ok ok:3 ok"},
-        FaultCase{"shortNumberedRead", {"get:1:short:14"}, "HS HG", "ok ok:14"},
-        FaultCase{"emptyRead", {"get:1:short:0"}, "ZG", "ok:0"},
-        FaultCase{"nak", {"get:2:nak"}, "ZS ZG HS HG HG", "ok ok ok zeros ok"},
-        // Unplugging counts reads and writes alike and sticks.
-        FaultCase{"unplug", {"unplug:3"}, "ZS ZG HS HG ZS", "ok ok e00002c0 e00002c0 e00002c0"},
-        FaultCase{"firstMatchingFaultWins", {"set:1:EIO", "set:1:EPIPE"}, "ZS", "e00002ca"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Faults, AddedLaterCountFromTheStart) {
-  InProcessBackend backend(SimulatorOptions{true, false, 0, {}});
-  EXPECT_EQ(run(backend, "ZS ZS"), "ok ok");
-  backend.addFault("set:3:EPIPE");
-  EXPECT_EQ(run(backend, "ZS ZS"), "e000404f ok");
-}
-
-TEST(Faults, UnpluggedKeyboardsVanishAndForgetTheirKeyMap) {
-  InProcessBackend backend(SimulatorOptions{true, true, 1, {"unplug:1"}});
-  sim::KeymapEntry entry;
-  entry.len = 4;
-  entry.keycode = 29;
-  const std::uint32_t capsLock = 0x70039;
-  std::memcpy(entry.scancode, &capsLock, 4);
-  ASSERT_EQ(backend.simulator().setKeycode("event1", entry), 0);
-  EXPECT_EQ(backend.halvernState()["keyMap"].size(), 1u);
-
-  EXPECT_EQ(run(backend, "ZS"), "e00002c0");
-  EXPECT_TRUE(backend.copyDevices(0x0C45, 0x800A).empty());
-  EXPECT_TRUE(backend.copyDevices(0x258A, 0x010C).empty());
-  EXPECT_EQ(backend.copyDevices(0x046D, 0xC31C).size(), 1u);
-  EXPECT_EQ(backend.halvernState()["keyMap"].size(), 0u);
-  EXPECT_EQ(backend.halvernState()["attached"], false);
-  EXPECT_EQ(backend.simulator().getKeycode("event1", entry), -ENODEV);
-}
-
-TEST(FaultTexts, MalformedOnesAreRefused) {
-  const char* bad[] = {"",
-                       "set",
-                       "set:0:EPIPE",
-                       "set:x:EPIPE",
-                       "set:1",
-                       "get:1:EWHAT",
-                       "get:1:short",
-                       "get:1:short:",
-                       "get:1:short:-1",
-                       "unplug",
-                       "unplug:0",
-                       "open:EACCES:1",
-                       "open:13",
-                       "frob:1",
-                       "get:1:nak:2",
-                       "set:1:nak"};
-  for (const char* text : bad) {
-    InProcessBackend backend;
-    EXPECT_THROW(backend.addFault(text), std::invalid_argument) << '"' << text << '"';
-  }
-  EXPECT_THROW(InProcessBackend(SimulatorOptions{true, true, 0, {"get:2"}}), std::invalid_argument);
-  InProcessBackend backend;
-  for (const char* text : {"open:EPERM", "set:9:EIO", "get:1:short:0", "get:4:nak", "unplug:7"})
-    EXPECT_NO_THROW(backend.addFault(text)) << text;
-}
-
-// Interfaces of one vendor/product pair, as "page:usage/max-feature-size", in order.
-std::string interfaces(InProcessBackend& backend, std::uint16_t vendor, std::uint16_t product) {
-  std::string list;
-  for (const auto& device : backend.copyDevices(vendor, product)) {
-    char row[48];
-    std::snprintf(row, sizeof row, "%s%llx:%llx/%lld", list.empty() ? "" : " ",
-                  static_cast<long long>(device->property("PrimaryUsagePage").value_or(-1)),
-                  static_cast<long long>(device->property("PrimaryUsage").value_or(-1)),
-                  static_cast<long long>(device->property("MaxFeatureReportSize").value_or(-1)));
-    list += row;
-  }
-  return list;
-}
-
-TEST(Discovery, InterfacesComeInNodeOrderWithTheirDescriptorsProperties) {
-  struct Row {
-    SimulatorOptions options;
-    std::uint16_t vendor, product;
-    const char* expected;
+// Reports one after the other: single reports and lists of them.
+template <typename... Parts>
+Reports seq(const Parts&... parts) {
+  Reports all;
+  auto add = [&](const auto& part) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(part)>, Bytes>)
+      all.push_back(part);
+    else
+      all.insert(all.end(), part.begin(), part.end());
   };
-  const Row rows[] = {
-      {{true, true, 0, {}}, 0x0C45, 0x800A, "1:6/0 c:1/1 ff13:1/64"},
-      {{true, true, 0, {}}, 0x258A, 0x010C, "1:6/0 ff00:1/520"},
-      {{false, true, 0, {}}, 0x0C45, 0x800A, ""},
-      {{true, true, 3, {}}, 0x046D, 0xC31C, "1:6/0 1:6/0"},
-      {{true, true, 3, {}}, 0x046D, 0xC077, "1:2/0"},
+  (add(parts), ...);
+  return all;
+}
+
+// A data header ("04 <kind> … <count>"), then the first `sent` reports of a 576-byte block
+// with the given slots and, unless left out, its trailer.
+Reports block(const std::string& header, const Slots& slots, std::size_t sent = 9,
+              bool trailer = true) {
+  Reports reports{z("04 " + header)};
+  auto whole = report("", 576, slots);
+  if (trailer) whole[574] = 0xAA, whole[575] = 0x55;
+  for (std::size_t i = 0; i < sent; ++i)
+    reports.emplace_back(whole.begin() + static_cast<std::ptrdiff_t>(i * 64),
+                         whole.begin() + static_cast<std::ptrdiff_t>(i * 64 + 64));
+  return reports;
+}
+
+// `checks` is JSON: each key a pointer into the state, with the value expected there.
+void expectState(const json& state, const char* error, const char* checks) {
+  const std::string last = state["lastError"];
+  EXPECT_TRUE(*error ? last.find(error) != std::string::npos : last.empty()) << last;
+  const json expected = json::parse(checks);
+  for (const auto& [pointer, value] : expected.items())
+    EXPECT_EQ(state.at(json::json_pointer(pointer)), value) << pointer << " in " << state.dump(1);
+}
+
+TEST(ZepaFirmware, AppliesCompleteSequencesAndRejectsMalformedOnes) {
+  const std::string colours = "23 00 00 00 00 00 00 09";
+  const struct Row {
+    const char* name;
+    Reports reports;
+    const char* error;  // part of the last error; "" for none
+    const char* checks;
+  } rows[] = {
+      {"lighting", seq(kBegin, kLighting, kRolling, kApply, kEnd), "",
+       R"({"/applied":1,"/rejected":0,
+           "/lighting/report":"0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55"})"},
+      {"perKeyMode",
+       seq(kBegin, kLighting, z("80 00 00 00 00 00 00 00 00 03", {{14, "aa 55"}}), kApply, kEnd),
+       "", R"({"/applied":1,"/rejected":0,"/lighting/perKeyMode":true})"},
+      {"clock", seq(kBegin, kClock, z("00 01 5a 19 03 09 0e 05 07", {{62, "aa 55"}}), kApply), "",
+       R"({"/applied":1,"/rejected":0,"/clock":{"profile":1,"year":2025,"month":3,"day":9,
+           "hour":14,"minute":5,"second":7,"weekday":0}})"},
+      {"baseRemap", seq(kBegin, block("11 00 00 00 00 00 00 09", {{8, "01 00 04 00"}}), kApply), "",
+       R"({"/applied":1,"/baseRemaps":[{"index":2,"action":1,"param1":0,"param2":4,"param3":0}],
+           "/fnRemaps":[]})"},
+      {"fnRemap",
+       seq(kBegin, block("27 00 00 00 00 00 00 09", {{220, "02 00 29 00"}}), kApply, kEnd), "",
+       R"({"/applied":1,"/fnRemaps":[{"index":55,"action":2,"param1":0,"param2":41,"param3":0}],
+           "/baseRemaps":[]})"},
+      {"perKeyColour",
+       seq(kBegin, block(colours, {{4, "01 ff 00 00"}, {568, "8e 01 02 03"}}), kApply, kEnd), "",
+       R"({"/applied":1,"/perKeyColors":[{"index":1,"key":1,"red":255,"green":0,"blue":0},
+           {"index":142,"key":142,"red":1,"green":2,"blue":3}]})"},
+      {"dataWithoutHeader", seq(kBegin, kRolling, kApply, kEnd), "data without header",
+       R"({"/applied":0,"/rejected":1,"/lighting":null})"},
+      {"headerWithoutBegin", seq(kLighting, kRolling, kApply, kEnd), "without begin",
+       R"({"/applied":0,"/rejected":1,"/lighting":null})"},
+      {"headerAnnouncesWrongCount",
+       seq(kBegin, block("23 00 00 00 00 00 00 08", {{4, "01 ff 00 00"}}), kApply), "wrong count",
+       R"({"/applied":0,"/rejected":1,"/perKeyColors":[]})"},
+      {"applyBeforeAllData",
+       seq(kBegin, block("11 00 00 00 00 00 00 09", {{220, "02 00 29 00"}}, 8), kApply),
+       "wrong count: 8 of 9", R"({"/applied":0,"/rejected":1,"/baseRemaps":[]})"},
+      {"applyWithoutData", seq(kBegin, kApply, kEnd), "apply without data",
+       R"({"/applied":0,"/rejected":1,"/lighting":null})"},
+      {"endWithoutApply", seq(kBegin, kLighting, kRolling, kEnd), "end without apply",
+       R"({"/applied":0,"/rejected":1,"/lighting":null})"},
+      {"lightingWithoutTrailer",
+       seq(kBegin, kLighting, z("0b 00 d2 ff 00 00 00 00 01 05 03"), kApply), "trailer",
+       R"({"/applied":0,"/rejected":1,"/lighting":null})"},
+      {"unknownEffect", seq(kBegin, kLighting, z("14", {{14, "aa 55"}}), kApply),
+       "unknown effect 20", R"({"/applied":0,"/rejected":1,"/lighting":null})"},
+      {"clockWithMonth13",
+       seq(kBegin, kClock, z("00 01 5a 19 0d 09 0e 05 07", {{62, "aa 55"}}), kApply),
+       "impossible date", R"({"/applied":0,"/rejected":1,"/clock":null})"},
+      {"blockWithoutTrailer", seq(kBegin, block(colours, {{4, "01 ff 00 00"}}, 9, false), kApply),
+       "trailer", R"({"/applied":0,"/rejected":1,"/perKeyColors":[]})"},
+      // A write that failed half-way through a block: the host starts over with a begin.
+      {"interruptedBlockThenLighting",
+       seq(kBegin, block(colours, {{4, "01 ff 00 00"}}, 3), kBegin, kLighting, kRolling, kApply),
+       "wrong count: 3 of 9", R"({"/applied":1,"/rejected":1,"/perKeyColors":[]})"},
+      {"goodSequenceAfterRejectedOne",
+       seq(kBegin, kApply, kEnd, kBegin, kLighting, kRolling, kApply, kEnd), "apply without data",
+       R"({"/applied":1,"/rejected":1,"/lighting/effect":11})"},
   };
   for (const auto& row : rows) {
-    InProcessBackend backend(row.options);
-    EXPECT_EQ(interfaces(backend, row.vendor, row.product), row.expected);
+    SCOPED_TRACE(row.name);
+    Rig rig(false);
+    for (const auto& r : row.reports) ASSERT_EQ(rig.send(r), kOk);
+    expectState(rig.backend.zepaState(), row.error, row.checks);
   }
 }
 
-TEST(Discovery, NodeNumbersPutUnrelatedDevicesFirst) {
-  InProcessBackend backend(SimulatorOptions{true, true, 2, {}});
-  std::string nodes;
-  for (const auto& interface : backend.simulator().tree().interfaces)
-    nodes += interface.hidrawNode() + (interface.event ? "+" + interface.eventNode() : "") + "=" +
-             std::to_string(interface.vendor) + " ";
-  EXPECT_EQ(nodes,
-            "hidraw0+event0=1133 hidraw1+event1=1133 hidraw2=3141 hidraw3=3141 hidraw4=3141 "
-            "hidraw5+event2=9610 hidraw6=9610 ");
+Bytes h(const std::string& head, const Slots& at = {}) {
+  return report(head, 520, at);
 }
 
-TEST(Calls, NeedAnOpenFeatureInterface) {
-  InProcessBackend backend;
-  auto device = configInterface(backend, 0x0C45, 0x800A);
-  const auto data = report("04 18", 64);
-  EXPECT_EQ(status(device->setReport(hid::ReportType::feature, 0, data)), "e00002cd");
-  ASSERT_EQ(device->open(), hid::kIOReturnSuccess);
-  EXPECT_EQ(status(device->setReport(hid::ReportType::output, 0, data)), "e00002c7");
-  EXPECT_EQ(device->setReport(hid::ReportType::feature, 0, data), hid::kIOReturnSuccess);
-  device->close();
-  EXPECT_EQ(status(device->setReport(hid::ReportType::feature, 0, data)), "e00002cd");
+// Effect 11 (aurora) at brightness 2, speed 1, multicolour; custom mode off.
+const Bytes kAuroraWrite =
+    h("06 04 00 00 01 00 80 00", {{17, "00 0b"}, {86, "02 17"}, {135, "99"}});
+
+TEST(HalvernFirmware, AnswersStoresWellFormedWritesAndRejectsTheRest) {
+  const std::string colour = "06 0a 00 00 00 00 00 02";
+  const struct {
+    const char* name;
+    Bytes request;
+    const char* answer;  // to the read that follows, zero-padded
+    const char* error;
+    const char* checks;
+  } rows[] = {
+      {"modelQuery", h("06 82 01 00 01 00 06"), "06 82 01 00 01 00 06 00 8a 25 0c 01 6c 02", "",
+       R"({"/rejected":0})"},
+      // After a write the keyboard echoes the command without data.
+      {"config", kAuroraWrite, "06 04", "",
+       R"({"/configWrites":1,"/rejected":0,"/effect":11,"/customMode":false,
+           "/effects/10":{"effect":11,"brightness":2,"speed":1,"colorful":true}})"},
+      {"configWrongHeader", h("06 04 00 00 01 00 40 00", {{17, "00 0b"}}), "06 04", "wrong header",
+       R"({"/configWrites":0,"/rejected":1,"/effect":15})"},
+      {"colour", h(colour, {{29, "11 22 33"}, {514, "5a a5"}}), "06 0a", "",
+       R"({"/rejected":0,"/color":{"red":17,"green":34,"blue":51}})"},
+      {"colourWithoutMarkers", h(colour, {{29, "11 22 33"}}), "06 0a", "markers",
+       R"({"/rejected":1,"/color":null})"},
+      {"unknownCommand", h("06 33"), "06 33", "unknown command 33",
+       R"({"/rejected":1,"/effect":15})"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Rig rig(true);
+    ASSERT_EQ(rig.send(row.request), kOk);
+    EXPECT_BYTES(rig.read(), hex(h(row.answer)));
+    expectState(rig.backend.halvernState(), row.error, row.checks);
+  }
+  Rig rig(true);  // the configuration read gives back the whole block written, to its last byte
+  const std::string read = "06 84 00 00 01 00 80 00";
+  ASSERT_EQ(rig.send(kAuroraWrite), kOk);
+  ASSERT_EQ(rig.send(h(read)), kOk);
+  EXPECT_BYTES(rig.read(), hex(h(read, {{8, hex(std::span(kAuroraWrite).subspan(8, 128))}})));
 }
 
-TEST(Log, RecordsWhatTheKeyboardsSawAndAnswered) {
-  InProcessBackend backend(SimulatorOptions{true, true, 0, {"set:2:EPIPE"}});
-  run(backend, "ZS ZS ZG");
-  const auto log = backend.log();
-  ASSERT_EQ(log.size(), 2u);  // the refused write never reached the keyboard
-  EXPECT_EQ(log[0].node, "hidraw2");
-  EXPECT_EQ(log[0].op, "SET");
-  EXPECT_EQ(log[0].id, 0u);
-  EXPECT_BYTES(log[0].bytes, hex(report("04 18", 64)));
-  EXPECT_EQ(log[1].op, "GET");
-  EXPECT_BYTES(log[1].bytes, hex(report("04 18 00 01", 64)));
-  EXPECT_LE(log[0].micros, log[1].micros);
-  backend.clearLog();
-  EXPECT_TRUE(backend.log().empty());
+TEST(SimulatorTexts, MalformedFaultsAndLogLinesAreRefused) {
+  for (const char* text : {"", "set", "set:0:EPIPE", "set:x:EPIPE", "set:1", "get:1:EWHAT",
+                           "get:1:short", "get:1:short:", "get:1:short:-1", "unplug", "unplug:0",
+                           "open:EACCES:1", "open:13", "frob:1", "get:1:nak:2", "set:1:nak"})
+    EXPECT_THROW(sim::InProcessBackend().addFault(text), std::invalid_argument) << text;
+  for (const char* line : {"", "x hidraw2 SET 0 04", "1 hidraw2 PUT 0 04", "1 hidraw2 SET",
+                           "1 hidraw2 SET 0 4", "1 hidraw2 SET 0 0g", "1 hidraw2 SET 0 041",
+                           "1 event0 GETKEYCODE 0xzz 00", "1 hidraw2 SET 99999999999 00"})
+    EXPECT_FALSE(sim::parseLogLine(line)) << '"' << line << '"';
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 
 #include "tools/sim/hex.hpp"
 
-// Reports written as hex text, the way the tests read best: "04 18" padded to the report
-// size, with optional pieces placed at given offsets ({{62, "aa 55"}}).
+// Reports written as hex text: "04 18" padded to the report size, with optional pieces at
+// given offsets ({{62, "aa 55"}}).
 namespace zepa::test {
 
 inline std::vector<std::uint8_t> bytes(const std::string& hex) {
