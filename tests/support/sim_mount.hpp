@@ -31,11 +31,10 @@ class SimMount {
   SimMount(const SimMount&) = delete;
   SimMount& operator=(const SimMount&) = delete;
 
-  // Why the simulator is not running: no /dev/fuse, it did not start, or it never said
-  // "ready". Empty while it runs.
+  // Why the simulator is not running (no /dev/fuse, it did not start or never said "ready");
+  // empty while it runs.
   const std::optional<std::string>& problem() const { return problem_; }
-  // True when the simulator could not even be tried (no /dev/fuse).
-  bool unavailable() const { return unavailable_; }
+  bool unavailable() const { return unavailable_; }  // no /dev/fuse: not even tried
   // With CI=true a missing /dev/fuse is a failure, not a reason to skip.
   static bool fuseRequired();
 
@@ -46,8 +45,8 @@ class SimMount {
   std::vector<zepa::sim::LogEntry> readLog() const;           // a malformed line fails the test
   nlohmann::json stateJson(std::string_view keyboard) const;  // "zepa" or "halvern"
 
-  // Sends a signal and waits for the exit; the exit status as waitpid reports it, or
-  // nothing when the process did not end in time.
+  // Sends a signal and waits for the exit: the status as waitpid gives it, or nothing when
+  // the process did not end in time.
   std::optional<int> stop(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(5));
   // Starts again on the same ROOT (after stop), with new arguments.
   bool restart(std::vector<std::string> arguments);
