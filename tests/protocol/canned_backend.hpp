@@ -75,21 +75,20 @@ struct Trace {
   }
 };
 
-// An expected trace line without its note: " unchecked" marks a read whose answer is not examined.
-inline std::vector<std::string> plain(std::vector<std::string> lines) {
-  for (std::string& line : lines) line = line.substr(0, line.find(" unchecked"));
-  return lines;
-}
-
-// Puts every fault the simulator can give on each call of the expected trace, one run each.
-// `run` gives the error text and the trace. The error must be the fault's ("" none; a refused
-// answer matches by its opening words), and the trace must stop at the failed call, which may
-// or may not show: no pause and nothing sent after it.
-inline void expectEachFaultStops(
-    const std::vector<std::string>& expected,
-    const std::function<std::string(const std::string&, std::vector<std::string>&)>& run) {
+// Runs `run` on a fresh Rig (a Trace) without faults, then once per fault the simulator can
+// put on each call of `expected` ("GET … unchecked": a read whose answer is not examined).
+// Without faults the trace is the expected one. With one, the error is the fault's (""
+// none; a refused answer matches by its opening words) and the trace stops at the failed
+// call, which may or may not show: no pause and nothing sent after it.
+template <typename Rig>
+void expectTraceAndEachFaultStops(const std::vector<std::string>& expected,
+                                  const std::function<std::string(Rig&)>& run) {
+  std::vector<std::string> want = expected;
+  for (std::string& line : want) line = line.substr(0, line.find(" unchecked"));
+  Rig clean;
+  EXPECT_EQ(run(clean), "");
+  EXPECT_EQ(clean.get(), want);
   const std::string refused = "Keyboard hat den Befehl nicht bestätigt: ";
-  const std::vector<std::string> want = plain(expected);
   int sets = 0, gets = 0, call = 0;
   for (std::size_t at = 0; at < expected.size(); ++at) {
     if (expected[at].starts_with("pause")) continue;
@@ -103,8 +102,10 @@ inline void expectEachFaultStops(
     if (!set) faults.insert(faults.end(), {{n + ":nak", unanswered}, {n + ":short:3", unanswered}});
     for (const auto& [fault, error] : faults) {
       SCOPED_TRACE(fault);
-      std::vector<std::string> trace;
-      const std::string failure = run(fault, trace);
+      Rig rig;
+      rig.backend->addFault(fault);
+      const std::string failure = run(rig);
+      const std::vector<std::string>& trace = rig.get();
       EXPECT_TRUE(error.empty() ? failure.empty() : failure.starts_with(error)) << failure;
       if (error.empty()) continue;
       ASSERT_TRUE(trace.size() == at || trace.size() == at + 1) << trace.size();
@@ -115,7 +116,7 @@ inline void expectEachFaultStops(
 }
 
 // Interfaces the simulator cannot vary: chosen properties, and reads that return canned
-// answers in turn (the last repeats). Events read "<interface> open|close|GET|SET <2 bytes>".
+// answers in turn (the last repeats). Events read "<interface> open|close|GET|SET <2 bytes>, …".
 struct CannedBackend : hid::Backend {
   struct Interface {
     std::optional<std::int64_t> page, size;  // PrimaryUsagePage, MaxFeatureReportSize
@@ -145,12 +146,12 @@ struct CannedBackend : hid::Backend {
       return note("GET"), hid::kIOReturnSuccess;
     }
     void note(const std::string& what) {
-      owner.events.push_back(std::to_string(index) + " " + what);
+      owner.events += (owner.events.empty() ? "" : ", ") + std::to_string(index) + " " + what;
     }
   };
 
   std::vector<Interface> interfaces;
-  std::vector<std::string> events;
+  std::string events;
 
   std::vector<std::unique_ptr<hid::Device>> copyDevices(std::uint16_t, std::uint16_t) override {
     std::vector<std::unique_ptr<hid::Device>> out;
