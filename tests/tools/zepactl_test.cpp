@@ -165,7 +165,6 @@ TEST(Usage, SendsNothing) {
   const std::pair<const char*, const char*> rows[] = {
       {"blink", "Unbekannter Befehl „blink“."},
       {"", "Der Befehl fehlt."},
-      {"--root x list", "Unbekannte Option „--root“."},
       {"--device-root / list", "Die Option „--device-root“ ist mehrfach angegeben."},
       {"zepa blink", "Unbekannter Unterbefehl „blink“."},
       {"zepa lighting rolling --colour 00ff00", "Unbekannte Option „--colour“."},
@@ -178,13 +177,9 @@ TEST(Usage, SendsNothing) {
       {"zepa lighting rolling --brightness 256",
        "Die Option „--brightness“ erwartet eine Zahl von 0 bis 255, nicht „256“."},
       {"zepa keys Foo=ff0000", "Unbekannte Taste „Foo“."},
-      {"zepa keys ' esc=ff0000'", "Unbekannte Taste „ esc“."},
       {"zepa keys #0=ff0000", "Die Tastennummer „#0“ liegt nicht zwischen #1 und #142."},
       {"zepa remap #143=a", "Die Tastennummer „#143“ liegt nicht zwischen #1 und #142."},
       {"zepa keys esc", "„esc“ ist kein Paar TASTE=RRGGBB."},
-      {"zepa keys esc=red",
-       "Die Farbe „red“ ist ungültig; erwartet werden sechs Hex-Ziffern RRGGBB, etwa 00d2ff."},
-      {"zepa remap caps", "„caps“ ist kein Paar QUELLE=ZIEL."},
       {"zepa remap caps=#14", "Das Ziel „#14“ ist keine Taste der Tastentabelle."},
       {"zepa clock --at 2025-02-29T10:00:00",
        "Die Zeit „2025-02-29T10:00:00“ ist ungültig; erwartet wird JJJJ-MM-TTTHH:MM:SS in "
@@ -192,7 +187,6 @@ TEST(Usage, SendsNothing) {
       {"restore --all", "Unbekannte Option „--all“."},
       {"--help", ""},
       {"zepa keys Foo=1 --help", ""},
-      {"halvern lighting --help", ""},
       {"restore --help", ""},
   };
   SimMount sim;
@@ -223,15 +217,15 @@ TEST(Progress, ShownOnATerminal) {
 // fewer, the line would stall or reach its end too early. A write-back the keyboard stored
 // wrongly is a failure.
 TEST(InProcess, ProgressCountsEveryPauseAndVerifyReportsAMismatch) {
+  using namespace zepa::cli;
   const struct {
-    zepa::cli::Command command;
+    Command command;
     int status, pauses;
     std::string out, errEnd;
   } rows[] = {
-      {zepa::cli::ZepaKeysRequest{{{1, {255, 0, 0}}}, 5}, 0, zepa::cli::kPerKeyPauses, "",
-       "… 100 %\n"},
-      {zepa::cli::ZepaRemapRequest{{}, true}, 0, zepa::cli::kRemapPauses, "", "… 100 %\n"},
-      {zepa::cli::HalvernQueryRequest{zepa::cli::HalvernQuery::verify}, 1, 5, "MISMATCH\n",
+      {ZepaKeysRequest{{{1, {255, 0, 0}}}, 5}, 0, kPerKeyPauses, "", "… 100 %\n"},
+      {ZepaRemapRequest{{}, true}, 0, kRemapPauses, "", "… 100 %\n"},
+      {HalvernQueryRequest{HalvernQuery::verify}, 1, 5, "MISMATCH\n",
        "Der zurückgelesene Konfigurationsblock weicht vom geschriebenen ab.\n"},
   };
   for (const auto& row : rows) {
@@ -239,10 +233,8 @@ TEST(InProcess, ProgressCountsEveryPauseAndVerifyReportsAMismatch) {
     backend->halvern().corruptOnWrite(120);
     int pauses = 0;
     std::ostringstream out, err;
-    zepa::cli::DeviceContext context{
-        backend, [&](std::chrono::microseconds) { ++pauses; }, zepa::systemCalendar(), out, err,
-        true};
-    EXPECT_EQ(zepa::cli::runDeviceCommand(row.command, context), row.status) << err.str();
+    DeviceContext context{backend, [&](auto) { ++pauses; }, zepa::systemCalendar(), out, err, true};
+    EXPECT_EQ(runDeviceCommand(row.command, context), row.status) << err.str();
     EXPECT_EQ(pauses, row.pauses);
     EXPECT_EQ(out.str(), row.out);
     EXPECT_TRUE(err.str().ends_with(row.errEnd)) << err.str();
@@ -251,27 +243,17 @@ TEST(InProcess, ProgressCountsEveryPauseAndVerifyReportsAMismatch) {
 }
 
 #ifdef ZEPACTL_WITH_STORES
-// QSettings fixes its folder on first use, so the whole process gets one configuration home;
-// each case clears its keys and gets a data home of its own.
-class StoreHomes : public testing::Environment {
- public:
-  void SetUp() override {
-    fs::create_directories(root() / "config");
-    setenv("XDG_CONFIG_HOME", (root() / "config").c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(root()); }
-  static fs::path root() {
-    return fs::path(testing::TempDir()) / ("zepactl-homes-" + std::to_string(getpid()));
-  }
-};
-[[maybe_unused]] testing::Environment* const kStoreHomes =
-    testing::AddGlobalTestEnvironment(new StoreHomes);
+const fs::path kHomes =
+    fs::path(testing::TempDir()) / ("zepactl-homes-" + std::to_string(getpid()));
 
 // What the application stored, as words: "keys:N" a profile with Esc red and brightness N,
 // "plain:N" one without key colours, "damaged" a profile file that does not decode, "lit" the
 // Halvern breathing, "caps" its Caps Lock to Left Control, "noremaps" an empty Halvern list.
+// QSettings fixes its folder on first use, so the process keeps one configuration home; each
+// call clears the keys and gets a data home of its own.
 void store(const std::string& words, const fs::path& dataHome) {
   fs::create_directories(dataHome);
+  setenv("XDG_CONFIG_HOME", (kHomes / "config").c_str(), 1);
   setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
   zepa::SettingsStore settings;
   settings.remove(zepa::SettingsStore::halvernLightingKey);
@@ -359,7 +341,7 @@ TEST(Restore, ReappliesWhatWasStored) {
   };
   for (int index = 0; const auto& row : rows) {
     SCOPED_TRACE(row.stored);
-    store(row.stored, StoreHomes::root() / "data" / std::to_string(index++));
+    store(row.stored, kHomes / "data" / std::to_string(index++));
     SimMount sim(words(row.sim));
     ZEPA_REQUIRE_SIM(sim);
     if (row.stored.ends_with("noinput")) fs::remove_all(sim.root() / "sys/class/input");
@@ -370,6 +352,7 @@ TEST(Restore, ReappliesWhatWasStored) {
     EXPECT_EQ(sent(sim, ""), std::to_string(row.writes));
     expectState(sim, row.state);
   }
+  fs::remove_all(kHomes);
 }
 #endif
 
