@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "protocol/hid/hid.hpp"
 #include "protocol/pacing.hpp"

@@ -141,7 +141,6 @@ TEST(HalvernDevice, AnswersAreCheckedAndCut) {
       {false, answer("05 84", 136), 0, refused + "05 84 02 03 04 05 06 07"},
       {false, {}, 0, refused},
       {true, answer("06 82", 14), 0, "ok 14"},
-      {true, answer("06 82", 40), 0, "ok 14"},
       {true, answer("06 82", 13), 0, refused + "06 82 02 03 04 05 06 07"},
       {true, answer("06 84", 14), 0, refused + "06 84 02 03 04 05 06 07"},
   };

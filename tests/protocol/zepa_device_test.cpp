@@ -32,6 +32,9 @@ std::vector<std::string> steps(const std::string& script) {
 const DateParts sunday{2025, 3, 9, 14, 5, 7, 1};
 const LightingConfig rolling{LightingMode::rolling, {0, 210, 255}, 5, 3, 0, true};
 const LightingConfig offWithSettings{LightingMode::off, {1, 2, 3}, 4, 5, 1, true};
+// Caps (55) to Esc's usage 29, Esc (1) to Ctrl L's modifier bit.
+const std::vector<KeyRemap> capsAndEsc = {{55, RemapAction::key, 0, 0x29, 0},
+                                          {1, RemapAction::key, 1, 0, 0}};
 // Esc red, 142 the last slot, 143 and 0 dropped, the later 55 wins.
 const std::vector<KeyColor> perKey = {{1, {255, 0, 0}}, {142, {1, 2, 3}}, {143, {9, 9, 9}},
                                       {0, {7, 7, 7}},   {55, {1, 1, 1}},  {55, {2, 3, 4}}};
@@ -63,11 +66,7 @@ const Case commands[] = {
      "SET 04 18; GET; SET 04 23 00 00 00 00 00 00 09; GET;"
      "SET @4 01 ff 00 00; SET*2; SET @28 37 02 03 04; SET*4; SET @56 8e 01 02 03 @62 aa 55;"
      "GET unchecked; SET 04 02; GET; SET 04 f0; GET"},
-    // Caps (55) to Esc's usage 29, Esc (1) to Ctrl L's modifier bit.
-    {"setRemaps base",
-     [](auto& d) {
-       d.setRemaps({{55, RemapAction::key, 0, 0x29, 0}, {1, RemapAction::key, 1, 0, 0}}, false);
-     },
+    {"setRemaps base", [](auto& d) { d.setRemaps(capsAndEsc, false); },
      "SET 04 18; GET; SET 04 11 00 00 00 00 00 00 09; GET;"
      "SET @4 02 01 00 00; SET*2; SET @28 02 00 29 00; SET*4; SET @62 aa 55;"
      "SET 04 02; GET; SET 04 f0; GET"},
@@ -77,8 +76,7 @@ const Case commands[] = {
     // The transport alone, which leaves opening to the commands.
     {"70 bytes cut to 64", [](auto& d) { d.open(), d.send(bytes("@63 11 22", 70), false); },
      "SET @63 11"},
-    {"130 bytes in three reports",
-     [](auto& d) { d.open(), d.sendPackets(bytes("01 @129 02", 130), false); },
+    {"130 bytes", [](auto& d) { d.open(), d.sendPackets(bytes("01 @129 02", 130), false); },
      "SET 01; SET*1; SET 00 02"},
     {"no data, still one read", [](auto& d) { d.open(), d.sendPackets({}, true); },
      "GET unchecked"},

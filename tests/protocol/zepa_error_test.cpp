@@ -13,7 +13,6 @@ TEST(ZEPAError, GermanDescriptions) {
        "(zepa-control --print-udev-rules) und die Tastatur neu verbinden."},
       {ZEPAError::openFailed(1), "Keyboard konnte nicht geöffnet werden (0x00000001)."},
       {ZEPAError::writeFailed(hid::kIOUSBPipeStalled), "Senden fehlgeschlagen (0xe000404f)."},
-      {ZEPAError::writeFailed(hid::kIOReturnNotPermitted), "Senden fehlgeschlagen (0xe00002e2)."},
       {ZEPAError::readFailed(-1), "Bestätigung fehlgeschlagen (0xffffffff)."},
       {ZEPAError::invalid("Wert 100% (0x%08x)"), "Wert 100% (0x%08x)"},
       {ZEPAError::acknowledgement({0x04, 0x18, 0x00, 0x00}), refused + "04 18 00 00"},
