@@ -1,6 +1,3 @@
-#include <QPushButton>
-#include <QScrollArea>
-#include <functional>
 #include <set>
 #include <string>
 
@@ -15,254 +12,116 @@ namespace {
 
 class PerKeyViewTest : public ViewTest {
  protected:
-  // Laid out at a window's size, as the user sees it; unshown buttons have no height to click.
-  static void present(QWidget& view) {
-    view.resize(900, 640);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  // "55 56", or for most of the keys the ones left out: "all but 94".
+  static std::string describe(const KeySelection& keys) {
+    std::string most = "all but", few;
+    for (const ZEPAKey& key : ZEPAKeyMap::keys())
+      (keys.count(key.index) ? few : most) += " " + std::to_string(key.index);
+    return keys.size() > 52 ? most : few.empty() ? "" : few.substr(1);
   }
-  static void click(const QWidget& view, const char* name) {
-    QTest::mouseClick(find<QPushButton>(view, name), Qt::LeftButton);
-  }
-  static void clickKey(const QWidget& view, int index) {
-    const std::string name = "key" + std::to_string(index);
-    QTest::mouseClick(find<KeyButton>(view, name.c_str()), Qt::LeftButton);
-  }
-  // The checked keys as the grid shows them.
-  static KeySelection checkedKeys(const QWidget& view) {
+  // The keys the grid shows checked.
+  static std::string checked(const QWidget& view) {
     KeySelection keys;
     for (const KeyButton* button : view.findChildren<KeyButton*>())
       if (button->isChecked()) keys.insert(button->keyIndex());
-    return keys;
+    return describe(keys);
   }
-  // The keyboard's per-key slots: "index: rr gg bb; " per lit key.
-  std::string keyboardColors() const {
-    std::string text;
-    char slot[32];
-    const nlohmann::json state = keyboards_->zepaState();
-    for (const auto& entry : state["perKeyColors"]) {
-      std::snprintf(slot, sizeof slot, "%d: %02x %02x %02x; ", entry["index"].get<int>(),
-                    entry["red"].get<int>(), entry["green"].get<int>(), entry["blue"].get<int>());
-      text += slot;
-    }
-    return text;
-  }
-};
-
-struct SelectionStep {
-  const char* what;
-  std::function<void(const QWidget&)> act;
-  bool allBut;                  // every key except `keys`
-  std::set<std::uint8_t> keys;  // else exactly these
 };
 
 TEST_F(PerKeyViewTest, ButtonsAndKeysEditOneSelection) {
-  const SelectionStep steps[] = {
-      {"key Caps", [](const QWidget& v) { clickKey(v, 55); }, false, {55}},
-      {"key A", [](const QWidget& v) { clickKey(v, 56); }, false, {55, 56}},
-      {"Caps again", [](const QWidget& v) { clickKey(v, 55); }, false, {56}},
-      {"Alle", [](const QWidget& v) { click(v, "selectAllButton"); }, true, {}},
-      {"Leertaste off", [](const QWidget& v) { clickKey(v, 94); }, true, {94}},
-      {"Alle again", [](const QWidget& v) { click(v, "selectAllButton"); }, true, {}},
-      {"Keine", [](const QWidget& v) { click(v, "selectNoneButton"); }, false, {}},
-      {"Leertaste on", [](const QWidget& v) { clickKey(v, 94); }, false, {94}},
-  };
-  KeySelection every;
-  for (const ZEPAKey& key : ZEPAKeyMap::keys()) every.insert(key.index);
-  AppModel& model = makeModel(Attached::zepa);
+  const std::pair<const char*, const char*> steps[] = {
+      {"key55", "55"},          {"key56", "55 56"},
+      {"key55", "56"},          {"selectAllButton", "all but"},
+      {"key94", "all but 94"},  {"selectAllButton", "all but"},
+      {"selectNoneButton", ""}, {"key94", "94"}};
+  AppModel& model = attach(Attached::zepa);
   PerKeyView view(model);
   present(view);
   ASSERT_EQ(view.findChildren<KeyButton*>().size(), 104);
-  EXPECT_FALSE(find<QPushButton>(view, "applySelectionButton")->isEnabled());
-
-  for (const SelectionStep& step : steps) {
-    SCOPED_TRACE(step.what);
-    step.act(view);
-    KeySelection expected = step.allBut ? every : KeySelection{};
-    for (std::uint8_t key : step.keys) {
-      if (step.allBut)
-        expected.erase(key);
-      else
-        expected.insert(key);
-    }
-    EXPECT_EQ(model.selectedKeys(), expected);
-    EXPECT_EQ(checkedKeys(view), expected);
-    EXPECT_EQ(find<QPushButton>(view, "applySelectionButton")->isEnabled(), !expected.empty());
+  EXPECT_FALSE(find(view, "applySelectionButton")->isEnabled());
+  for (const auto& [button, selected] : steps) {
+    SCOPED_TRACE(button);
+    click(view, button);
+    EXPECT_EQ(describe(model.selectedKeys()), selected);
+    EXPECT_EQ(checked(view), selected);
+    EXPECT_EQ(find(view, "applySelectionButton")->isEnabled(), *selected != 0);
   }
-  EXPECT_TRUE(keyboards_->log().empty()) << "selecting must not send";
+  EXPECT_TRUE(simulator_->log().empty()) << "selecting must not send";
 }
 
-struct ColourCase {
-  const char* what;
-  std::vector<KeyColor> stored;
-  std::vector<int> clicked;
-  QColor picked;
-  const char* keyboard;  // slots after "Auswahl anwenden"
-};
-
-TEST_F(PerKeyViewTest, ApplyingWritesThePickedColourMergedWithTheStoredOnes) {
-  const ColourCase cases[] = {
-      {"two keys, empty profile", {}, {56, 55}, QColor(255, 0, 0), "55: ff 00 00; 56: ff 00 00; "},
-      {"kept and replaced",
-       {{4, {0, 0, 255}}, {94, {1, 2, 3}}},
-       {5, 3, 94},
-       QColor(0, 128, 0),
-       "3: 00 80 00; 4: 00 00 ff; 5: 00 80 00; 94: 00 80 00; "},
-  };
-  for (const ColourCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    AppModel& model = makeModel(Attached::zepa);
-    model.editProfile([&](ZEPAProfile& p) { p.keyColors = c.stored; });
-    PerKeyView view(model);
-    present(view);
-    for (int index : c.clicked) clickKey(view, index);
-    model.setSelectedColor(c.picked);
-    const KeySelection selected = model.selectedKeys();
-
-    click(view, "applySelectionButton");
-    EXPECT_FALSE(find<QPushButton>(view, "applySelectionButton")->isEnabled()) << "while sending";
-    EXPECT_FALSE(find<QPushButton>(view, "clearColorsButton")->isEnabled()) << "while sending";
-    waitUntilIdle(model);
-
-    EXPECT_EQ(model.message(), "Einzeltastenfarben aktualisiert");
-    EXPECT_EQ(keyboardColors(), c.keyboard);
-    EXPECT_EQ(model.selectedKeys(), selected) << "the selection stays after applying";
-    EXPECT_EQ(checkedKeys(view), selected);
-    EXPECT_EQ(find<KeyButton>(view, "key56")->storedColor().value_or(QColor()),
-              c.clicked.front() == 56 ? c.picked : QColor());
-  }
-}
-
-TEST_F(PerKeyViewTest, ClearingEmptiesKeyboardAndProfileButKeepsTheSelection) {
-  AppModel& model = makeModel(Attached::zepa);
+TEST_F(PerKeyViewTest, ApplyMergesWithStoredColoursClearEmptiesBothAndTheSelectionStays) {
+  AppModel& model = attach(Attached::zepa);
+  model.editProfile([](ZEPAProfile& p) { p.keyColors = {{4, {0, 0, 255}}, {94, {1, 2, 3}}}; });
   PerKeyView view(model);
   present(view);
-  clickKey(view, 1);
-  model.setSelectedColor(QColor(0, 0, 255));
+  for (const char* key : {"key5", "key3", "key94"}) click(view, key);
+  model.setSelectedColor(QColor(0, 128, 0));
   click(view, "applySelectionButton");
+  EXPECT_EQ(enabled(view, {"applySelectionButton", "clearColorsButton"}), "") << "while sending";
   waitUntilIdle(model);
-  ASSERT_EQ(keyboardColors(), "1: 00 00 ff; ");
-
+  EXPECT_EQ(model.message(), "Einzeltastenfarben aktualisiert");
+  EXPECT_EQ(zepaSlots("perKeyColors", {"red", "green", "blue"}),
+            "3: 00 80 00; 4: 00 00 ff; 5: 00 80 00; 94: 00 80 00; ");
+  EXPECT_EQ(model.profile().keyColors.size(), 4u);
+  EXPECT_EQ(describe(model.selectedKeys()) + " / " + checked(view), "3 5 94 / 3 5 94");
   click(view, "clearColorsButton");
   waitUntilIdle(model);
   EXPECT_EQ(model.message(), "Einzeltastenfarben gelöscht");
-  EXPECT_EQ(keyboardColors(), "");
+  EXPECT_EQ(zepaSlots("perKeyColors", {"red", "green", "blue"}), "");
   EXPECT_TRUE(model.profile().keyColors.empty());
-  EXPECT_FALSE(find<KeyButton>(view, "key1")->storedColor());
-  EXPECT_EQ(model.selectedKeys(), KeySelection{1});
-}
-
-struct EnablementCase {
-  const char* what;
-  Attached attached;
-  bool select, busy;
-  bool apply, clear;
-};
-
-TEST_F(PerKeyViewTest, ActionButtonsFollowConnectionBusyAndSelection) {
-  const EnablementCase cases[] = {
-      {"ready", Attached::zepa, true, false, true, true},
-      {"nothing selected", Attached::zepa, false, false, false, true},
-      {"no keyboard", Attached::none, true, false, false, true},
-      {"busy", Attached::zepa, true, true, false, false},
-  };
-  for (const EnablementCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    AppModel& model = makeModel(c.attached);
-    PerKeyView view(model);
-    present(view);
-    if (c.select) clickKey(view, 94);
-    if (c.busy) model.syncClock();
-    EXPECT_EQ(find<QPushButton>(view, "applySelectionButton")->isEnabled(), c.apply);
-    EXPECT_EQ(find<QPushButton>(view, "clearColorsButton")->isEnabled(), c.clear);
-    EXPECT_TRUE(find<QPushButton>(view, "selectAllButton")->isEnabled());
-    EXPECT_TRUE(find<KeyButton>(view, "key94")->isEnabled());
-    waitUntilIdle(model);
-  }
+  EXPECT_EQ(checked(view), "3 5 94");
 }
 
 TEST_F(PerKeyViewTest, HalvernShowsOnlyTheLockPanelAndTheSelectionComesBack) {
-  AppModel& model = makeModel(Attached::both);
+  AppModel& model = attach(Attached::both);
   auto view = std::make_unique<PerKeyView>(model);
   present(*view);
-  clickKey(*view, 55);
-  clickKey(*view, 73);
-
+  click(*view, "key55");
+  click(*view, "key73");
   model.setSelectedKeyboard(SupportedKeyboard::halvern);
   auto* panel = find<UnsupportedHalvernView>(*view, "unsupportedHalvernView");
-  EXPECT_TRUE(shown(panel, view.get()));
-  EXPECT_FALSE(shown(find<QWidget>(*view, "perKeyPage"), view.get()));
+  EXPECT_EQ(enabled(*view, {"unsupportedHalvernView", "perKeyPage"}, true),
+            "unsupportedHalvernView");
   EXPECT_EQ(panel->title(), "Einzeltastenfarben nicht verfügbar");
   EXPECT_EQ(panel->text(),
             "Die Corvane-Pro-Firmware stellt unter Linux keinen zuverlässig nutzbaren "
             "Konfigurationskanal für einzelne LEDs bereit. Diese Funktion ist deshalb für dieses "
             "Keyboard deaktiviert.");
-
   model.setSelectedKeyboard(SupportedKeyboard::zepa);
-  EXPECT_TRUE(shown(find<QWidget>(*view, "perKeyPage"), view.get()));
-  EXPECT_EQ(checkedKeys(*view), (KeySelection{55, 73}));
-  // A rebuilt tab reads the same selection.
-  view = std::make_unique<PerKeyView>(model);
-  present(*view);
-  EXPECT_EQ(checkedKeys(*view), (KeySelection{55, 73}));
+  EXPECT_TRUE(shown(find(*view, "perKeyPage"), view.get()));
+  EXPECT_EQ(checked(*view), "55 73");
+  view = std::make_unique<PerKeyView>(model);  // a rebuilt tab reads the same selection
+  EXPECT_EQ(checked(*view), "55 73");
 }
 
-struct GridCase {
-  int width;
-  int columns;
-  int keyWidth;
-};
-
-TEST_F(PerKeyViewTest, GridFitsAsManyColumnsAsTheWidthAllows) {
-  const GridCase cases[] = {
-      {40, 1, 40},     // narrower than one key: one squeezed column
-      {121, 1, 90},    // one column, capped at its maximum
-      {122, 2, 58},    // two at their minimum plus one gap
-      {200, 3, 62},    // 3 × 62 + 2 × 6 = 198
-      {700, 11, 58},   // 11 × 58 + 10 × 6 = 698
-      {1000, 15, 61},  // 15 × 61 + 14 × 6 = 999
-  };
-  AppModel& model = makeModel(Attached::zepa);
-  PerKeyView view(model);
+TEST_F(PerKeyViewTest, GridFitsAsManyColumnsAsTheWidthAllowsAndReflows) {
+  // Width → columns × key width: one squeezed column, one capped at 90, two at 58 plus a gap,
+  // 3 × 62 + 2 gaps = 198, 15 × 61 + 14 gaps = 999.
+  const std::tuple<int, int, int> rows[] = {
+      {40, 1, 40}, {121, 1, 90}, {122, 2, 58}, {200, 3, 62}, {1000, 15, 61}};
+  PerKeyView view(attach(Attached::zepa));
   present(view);
-  const AdaptiveGridLayout* grid = view.gridLayout();
-  for (const GridCase& c : cases) {
-    SCOPED_TRACE(c.width);
-    EXPECT_EQ(grid->columnCount(c.width), c.columns);
-    EXPECT_EQ(grid->columnWidth(c.width), c.keyWidth);
+  for (const auto& [width, columns, keyWidth] : rows) {
+    EXPECT_EQ(view.gridLayout()->columnCount(width), columns) << width;
+    EXPECT_EQ(view.gridLayout()->columnWidth(width), keyWidth) << width;
   }
-}
-
-// Distinct x positions of the key buttons: the columns the grid really shows.
-std::set<int> columnsShown(const QWidget& view) {
-  std::set<int> xs;
-  for (const KeyButton* key : view.findChildren<KeyButton*>()) xs.insert(key->x());
-  return xs;
-}
-
-TEST_F(PerKeyViewTest, GridReflowsWhenTheWindowIsResized) {
-  AppModel& model = makeModel(Attached::zepa);
-  PerKeyView view(model);
-  present(view);
-  view.resize(900, 600);
-  view.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-  const std::set<int> wide = columnsShown(view);
+  auto columnsShown = [&] {
+    std::set<int> xs;
+    for (const KeyButton* key : view.findChildren<KeyButton*>()) xs.insert(key->x());
+    return xs;
+  };
+  const std::size_t wide = columnsShown().size();
   view.resize(500, 600);
   QTest::qWait(20);
-  const std::set<int> narrow = columnsShown(view);
-  EXPECT_GT(wide.size(), narrow.size());
-  const QWidget* grid = find<QWidget>(view, "keyGrid");
+  const std::set<int> narrow = columnsShown();
+  EXPECT_GT(wide, narrow.size());
+  const int keyWidth = find(view, "key1")->width();
+  EXPECT_EQ(*std::next(narrow.begin()) - *narrow.begin(), keyWidth + PerKeyView::keySpacing);
+  EXPECT_TRUE(keyWidth >= PerKeyView::minKeyWidth && keyWidth <= PerKeyView::maxKeyWidth);
   for (const KeyButton* key : view.findChildren<KeyButton*>()) {
-    EXPECT_GE(key->width(), PerKeyView::minKeyWidth) << key->text().toStdString();
-    EXPECT_LE(key->width(), PerKeyView::maxKeyWidth) << key->text().toStdString();
-    EXPECT_EQ(key->width(), find<KeyButton>(view, "key1")->width()) << "keys are even-sized";
-    EXPECT_LE(key->geometry().right(), grid->width()) << "no key is cut off at the right";
+    EXPECT_EQ(key->width(), keyWidth) << key->text().toStdString();
+    EXPECT_LE(key->geometry().right(), find(view, "keyGrid")->width()) << "cut off at the right";
   }
-  // Neighbours in a row sit one gap apart.
-  auto it = narrow.begin();
-  const int first = *it++;
-  EXPECT_EQ(*it - first, find<KeyButton>(view, "key1")->width() + PerKeyView::keySpacing);
 }
 
 }  // namespace

@@ -1,96 +1,83 @@
 #pragma once
 
-#include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThreadPool>
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
 #include <QWidget>
-#include <chrono>
+#include <initializer_list>
 #include <memory>
-#include <mutex>
-#include <ostream>
+#include <string>
 #include <vector>
 
-#include "app/model/app_model.hpp"
-#include "tools/sim/in_process_backend.hpp"
+#include "tests/app/model_test_support.hpp"
 
-// What the view tests share: private stores per test, the in-process keyboards, pauses that are
-// recorded instead of slept, and finding widgets by object name.
-// Failing comparisons print texts, not bytes.
-inline void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toStdString() << '"';
-}
-
+// The model tests' private stores and in-process keyboards, plus widgets found by object name.
 namespace zepa::uitest {
-
-class RecordingSleeper {
- public:
-  Sleeper sleeper() {
-    return [this](std::chrono::microseconds pause) {
-      std::lock_guard lock(mutex_);
-      pauses_.push_back(pause);
-    };
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::chrono::microseconds> pauses_;
-};
 
 enum class Attached { none, zepa, halvern, both };
 
-class ViewTest : public ::testing::Test {
+class ViewTest : public test::ModelTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", home_.filePath("config").toUtf8());
-    qputenv("XDG_DATA_HOME", home_.filePath("data").toUtf8());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home_.filePath("config"));
-  }
-
-  void TearDown() override {
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
-  }
-
-  // A model over the in-process keyboards; built after any stored setting the test wants.
-  AppModel& makeModel(Attached attached) {
-    sim::SimulatorOptions options;
-    options.zepa = attached == Attached::zepa || attached == Attached::both;
-    options.halvern = attached == Attached::halvern || attached == Attached::both;
-    keyboards_ = std::make_shared<sim::InProcessBackend>(options);
-    ModelEnvironment env;
-    env.backend = keyboards_;
-    env.sleeper = sleeper_.sleeper();
-    env.calendar = [](std::chrono::system_clock::time_point) {
-      return DateParts{2025, 3, 9, 14, 5, 7, 1};
-    };
-    env.keymapProgram = home_.filePath("no-keymap-tool");
-    model_ = std::make_unique<AppModel>(env);
+  // Built after any stored setting the test wants.
+  AppModel& attach(Attached attached) {
+    useKeyboards(attached == Attached::zepa || attached == Attached::both,
+                 attached == Attached::halvern || attached == Attached::both);
+    model_ = makeModel();
     return *model_;
   }
-
-  static void store(const char* key, const QVariant& value) {
-    QSettings("ZEPA Control", "ZEPA Control").setValue(QLatin1String(key), value);
-  }
-
-  // Lets a started operation finish and its result arrive.
-  static void waitUntilIdle(AppModel& model) {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.busy(); }, 20000)) << "operation never ended";
-  }
-
-  template <typename T>
+  template <typename T = QWidget>
   static T* find(const QObject& root, const char* name) {
     T* child = root.findChild<T*>(QLatin1String(name));
     EXPECT_NE(child, nullptr) << "no widget named " << name;
     return child;
   }
+  static QString text(const QObject& root, const char* label) {
+    return find<QLabel>(root, label)->text();
+  }
+  // Which of the named widgets are enabled (or, with `visible`, would show), in the given order.
+  static std::string enabled(const QWidget& root, const std::vector<const char*>& names,
+                             bool visible = false) {
+    std::string list;
+    for (const char* name : names) {
+      const QWidget* widget = find(root, name);
+      if (visible ? widget->isVisibleTo(root.window()) : widget->isEnabled())
+        list += (list.empty() ? "" : " ") + std::string(name);
+    }
+    return list;
+  }
+  // The keyboard's slots in the `list` of its state: "index: byte …; " per slot.
+  std::string zepaSlots(const char* list, std::initializer_list<const char*> fields) const {
+    std::string text;
+    const nlohmann::json state = simulator_->zepaState();
+    for (const auto& slot : state[list]) {
+      text += std::to_string(slot["index"].get<int>()) + ":";
+      for (const char* field : fields)
+        text += QString::asprintf(" %02x", slot[field].get<int>()).toStdString();
+      text += "; ";
+    }
+    return text;
+  }
+  static void click(const QObject& root, const char* button) {
+    QTest::mouseClick(find<QAbstractButton>(root, button), Qt::LeftButton);
+  }
+  // As a user picks an entry: the box emits `activated`, which programmatic changes do not.
+  static void choose(const QObject& root, const char* box, const QVariant& data) {
+    auto* combo = find<QComboBox>(root, box);
+    const int index = combo->findData(data);
+    ASSERT_GE(index, 0) << box << " offers no " << data.toString().toStdString();
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+  }
+  // At a window's size, as the user sees it; unshown buttons have no height to click.
+  static void present(QWidget& view) {
+    view.resize(900, 640);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  }
+  static void store(const char* key, const QVariant& value) {
+    settings().setValue(QLatin1String(key), value);
+  }
 
-  QTemporaryDir home_;
-  RecordingSleeper sleeper_;
-  std::shared_ptr<sim::InProcessBackend> keyboards_;
   std::unique_ptr<AppModel> model_;
 };
 
