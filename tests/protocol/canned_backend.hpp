@@ -74,16 +74,18 @@ struct Trace {
 
 // Runs `run` on a fresh Rig (a Trace) without faults, then once per fault the simulator can
 // put on each call of `expected` ("GET … unchecked": a read whose answer is not examined).
-// Without faults the trace is the expected one. With one, the error is the fault's (""
-// none; a refused answer matches by its opening words) and the trace stops at the failed
+// Without faults it gives the expected trace and ends in `ending` ("" success). With one, the error
+// is the fault's
+// ("" none; a refused answer matches by its opening words) and the trace stops at the failed
 // call, which may or may not show: no pause and nothing sent after it.
 template <typename Rig>
 void expectTraceAndEachFaultStops(const std::vector<std::string>& expected,
-                                  const std::function<std::string(Rig&)>& run) {
+                                  const std::function<std::string(Rig&)>& run,
+                                  const std::string& ending = "") {
   std::vector<std::string> want = expected;
   for (std::string& line : want) line = line.substr(0, line.find(" unchecked"));
   Rig clean;
-  EXPECT_EQ(run(clean), "");
+  EXPECT_EQ(run(clean), ending);
   EXPECT_EQ(clean.get(), want);
   const std::string refused = "Keyboard hat den Befehl nicht bestätigt: ";
   int sets = 0, gets = 0, call = 0;
