@@ -1,5 +1,4 @@
 #include <functional>
-#include <semaphore>
 #include <sstream>
 
 #include <QSignalSpy>
@@ -9,305 +8,278 @@
 #include "model_test_support.hpp"
 
 namespace zepa::test {
-namespace {
 
 class OperationTest : public ModelTest {
  protected:
-  // What the ZEPA firmware applied: the lighting report's first 16 bytes, and the written
-  // slots of a block as "index: four bytes;".
-  std::string lighting() const {
-    const auto state = simulator_->zepaState()["lighting"];
-    return state.is_null() ? "none" : state["report"].get<std::string>();
-  }
-  std::string slotList(const char* block) const {
-    std::ostringstream out;
+  // What the ZEPA firmware took: the lighting report's first 16 bytes, the clock, and each
+  // written slot as "index: bytes" (per-key: key RGB; remaps: action, param1-3).
+  std::string applied() const {
     const nlohmann::json state = simulator_->zepaState();
-    for (const auto& slot : state[block]) {
-      std::vector<std::uint8_t> bytes;
-      for (const char* field :
-           {"key", "red", "green", "blue", "action", "param1", "param2", "param3"}) {
-        if (slot.contains(field)) bytes.push_back(slot[field].get<std::uint8_t>());
+    std::ostringstream out;
+    if (!state["lighting"].is_null()) out << state["lighting"]["report"].get<std::string>() << "; ";
+    if (!state["clock"].is_null()) out << state["clock"].dump() << "; ";
+    for (const char* block : {"perKeyColors", "baseRemaps"}) {
+      for (const auto& slot : state[block]) {
+        std::vector<std::uint8_t> bytes;
+        for (const char* field :
+             {"key", "red", "green", "blue", "action", "param1", "param2", "param3"})
+          if (slot.contains(field)) bytes.push_back(slot[field].get<std::uint8_t>());
+        out << slot["index"] << ": " << hexBytes(bytes) << "; ";
       }
-      out << slot["index"] << ": " << hexBytes(bytes) << "; ";
     }
     return out.str();
   }
-  std::string clock() const {
-    const auto c = simulator_->zepaState()["clock"];
-    return c.is_null() ? "none" : c.dump();
+  // A stand-in for zepa-keymap that records its arguments one per line, writes `errorText`
+  // (printf format) to standard error and ends with `exit`.
+  std::unique_ptr<AppModel> withKeymapTool(const std::string& errorText, const std::string& exit) {
+    writeFile(tool(), "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" +
+                          home_.filePath("args").toStdString() + "'\nprintf '" + errorText +
+                          "' >&2\n" + exit + "\n");
+    QFile(tool()).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    ModelEnvironment env = environment();
+    env.keymapProgram = tool();
+    env.keymapArguments = {"--device-root", "/tmp/root"};
+    return std::make_unique<AppModel>(env);
   }
-  std::optional<HalvernLightingConfig> storedHalvernLighting() {
-    const QVariant value = settings().value("halvernLighting");
-    if (value.typeId() != QMetaType::QByteArray) return std::nullopt;
-    return decodeHalvernLighting(value.toByteArray().toStdString());
-  }
+  QString tool() const { return home_.filePath("tool/zepa-keymap"); }
 };
 
-const char* const sundayClock =
-    R"({"day":9,"hour":14,"minute":5,"month":3,"profile":1,"second":7,"weekday":0,"year":2025})";
-const char* const profileLighting = "0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55";
+const std::string sunday =
+    R"({"day":9,"hour":14,"minute":5,"month":3,"profile":1,"second":7,"weekday":0,"year":2025}; )";
+const std::string profileLighting = "0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55; ";
+const std::string perKeyLighting = "80 00 00 00 00 00 00 00 00 05 00 00 00 00 aa 55; ";
 
 KeyRemap remap(std::uint8_t source, std::uint8_t param1, std::uint8_t param2) {
   return KeyRemap{source, RemapAction::key, param1, param2, 0};
 }
 
-TEST_F(OperationTest, SuccessSendsShowsTheTextAndSavesTheSnapshot) {
-  const auto orange = [](AppModel& m) { m.setSelectedColor(QColor::fromRgbF(1.0f, 0.5f, 0.0f)); };
-  const auto colours = [&](KeySelection keys) {
-    return [&, keys](AppModel& m) {
-      orange(m);
-      m.editProfile([](ZEPAProfile& p) { p.keyColors = {{4, {1, 2, 3}}, {9, {9, 9, 9}}}; });
-      m.setSelectedKeys(keys);
-    };
-  };
-  const auto remaps = [](AppModel& m) {
-    m.editProfile([](ZEPAProfile& p) { p.remaps = {remap(55, 0, 9), remap(20, 0, 7)}; });
-  };
-  const struct {
-    const char* what;
-    std::function<void(AppModel&)> prepare, operation;
-    const char* message;
-    const char* lighting;
-    const char* perKey;  // key colour slots: key, red, green, blue
-    const char* remaps;  // remap slots: action, param1-3
-    const char* clock;
-  } cases[] = {
-      {"applyLighting", orange, &AppModel::applyLighting, "Beleuchtung aktualisiert",
-       "0b ff 7f 00 00 00 00 00 01 05 03 00 00 00 aa 55", "", "", "none"},
-      {"applyPerKey merges, sorts", colours({5, 3}), &AppModel::applyPerKey,
-       "Einzeltastenfarben aktualisiert", "80 00 00 00 00 00 00 00 00 05 00 00 00 00 aa 55",
-       "3: 03 ff 7f 00; 4: 04 01 02 03; 5: 05 ff 7f 00; 9: 09 09 09 09; ", "", "none"},
-      {"applyPerKey replaces", colours({4}), &AppModel::applyPerKey,
-       "Einzeltastenfarben aktualisiert", "80 00 00 00 00 00 00 00 00 05 00 00 00 00 aa 55",
-       "4: 04 ff 7f 00; 9: 09 09 09 09; ", "", "none"},
-      {"clearPerKey", colours({4}), &AppModel::clearPerKey, "Einzeltastenfarben gelöscht",
-       "80 00 00 00 00 00 00 00 00 05 00 00 00 00 aa 55", "", "", "none"},
-      {"syncClock", nullptr, &AppModel::syncClock, "Uhr synchronisiert", "none", "", "",
-       sundayClock},
-      {"addRemap Caps to Ctrl L replaces 55", remaps, &AppModel::addRemap,
-       "Tastenbelegung aktualisiert", "none", "", "20: 02 00 07 00; 55: 02 01 00 00; ", "none"},
-      {"addRemap Caps to A",
-       [&](AppModel& m) {
-         remaps(m);
-         m.setTargetIndex(56);
-       },
-       &AppModel::addRemap, "Tastenbelegung aktualisiert", "none", "",
-       "20: 02 00 07 00; 55: 02 00 04 00; ", "none"},
-      {"resetRemaps", remaps, &AppModel::resetRemaps, "Tastenbelegung aktualisiert", "none", "", "",
-       "none"},
-      {"previewEffect", nullptr, [](AppModel& m) { m.previewEffect(5); },
-       "Firmware-ID 05 wird getestet", "05 00 d2 ff 00 00 00 00 00 05 02 00 00 00 aa 55", "", "",
-       "none"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    useKeyboards(true, false);
+// Each operation on a profile with key colours 4 and 9, keys 3-5 selected, remaps for 55 and 20
+// and the colour (1.0, 0.5, 0.0) picked; then again on a keyboard pulled before the request.
+TEST_F(OperationTest, EachOperationSucceedsOrFailsWithoutSaving) {
+  using Request = std::function<void(AppModel&)>;
+  // clang-format off
+  const std::tuple<Request, const char*, std::string> cases[] = {
+      {&AppModel::applyLighting, "Beleuchtung aktualisiert", "0b ff 7f 00 00 00 00 00 01 05 03 00 00 00 aa 55; "},
+      {&AppModel::applyPerKey, "Einzeltastenfarben aktualisiert",
+       perKeyLighting + "3: 03 ff 7f 00; 4: 04 ff 7f 00; 5: 05 ff 7f 00; 9: 09 09 09 09; "},
+      {&AppModel::clearPerKey, "Einzeltastenfarben gelöscht", perKeyLighting},
+      {&AppModel::syncClock, "Uhr synchronisiert", sunday},
+      {&AppModel::addRemap, "Tastenbelegung aktualisiert", "20: 02 00 07 00; 55: 02 01 00 00; "},
+      {&AppModel::applyRemaps, "Tastenbelegung aktualisiert", "20: 02 00 07 00; 55: 02 00 09 00; "},
+      {&AppModel::resetRemaps, "Tastenbelegung aktualisiert", ""},
+      {[](AppModel& m) { m.previewEffect(19); }, "Firmware-ID 19 wird getestet",
+       "13 00 d2 ff 00 00 00 00 00 05 02 00 00 00 aa 55; "}};
+  // clang-format on
+  const QString notFound = "Fehler: " + QString::fromStdString(ZEPAError::notFound().description());
+  for (const auto& [request, message, sent] : cases) {
+    SCOPED_TRACE(message);
+    useKeyboards(true, true);
     QFile::remove(profilePath());
     auto model = makeModel();
-    if (c.prepare) c.prepare(*model);
-    c.operation(*model);
-    const std::string sent = encodeProfile(model->profile());
-    EXPECT_EQ(model->message(), "Wird übertragen …");
-    // An edit while the work runs is undone by the snapshot.
-    model->editProfile([](ZEPAProfile& p) { p.name = "Nacht"; });
+    model->setCustomEffectName("Aus", 19);  // the preview goes by ID, never by name
+    model->setSelectedColor(QColor::fromRgbF(1.0f, 0.5f, 0.0f));
+    model->setSelectedKeys({5, 3, 4});
+    model->editProfile([](ZEPAProfile& p) {
+      p.keyColors = {{4, {1, 2, 3}}, {9, {9, 9, 9}}};
+      p.remaps = {remap(55, 0, 9), remap(20, 0, 7)};
+    });
+    request(*model);
+    const std::string snapshot = encodeProfile(model->profile());
+    EXPECT_EQ(status(*model), "Wird übertragen …");
+    model->editProfile([](ZEPAProfile& p) { p.name = "Nacht"; });  // undone by the snapshot
     waitUntilIdle(*model);
+    EXPECT_EQ(status(*model), message);
+    EXPECT_EQ(applied(), sent);
+    EXPECT_EQ(encodeProfile(model->profile()), snapshot);
+    EXPECT_EQ(readFile(profilePath()), snapshot);
 
-    EXPECT_EQ(model->message(), c.message);
-    EXPECT_FALSE(model->errorMessage());
-    EXPECT_TRUE(model->connected());
-    EXPECT_EQ(lighting(), c.lighting);
-    EXPECT_EQ(slotList("perKeyColors"), c.perKey);
-    EXPECT_EQ(slotList("baseRemaps"), c.remaps);
-    EXPECT_EQ(clock(), c.clock);
-    EXPECT_EQ(encodeProfile(model->profile()), sent);
-    EXPECT_EQ(readFile(profilePath()), sent);
+    auto unplugged = makeModel();
+    backend_->zepa = false;
+    unplugged->editProfile([](ZEPAProfile& p) { p.name = "Nacht"; });
+    request(*unplugged);
+    waitUntilIdle(*unplugged);
+    EXPECT_EQ(status(*unplugged), notFound);
+    EXPECT_EQ(unplugged->connectedKeyboards(), KeyboardList{SupportedKeyboard::halvern});
+    EXPECT_EQ(unplugged->selectedKeyboard(), SupportedKeyboard::halvern);
+    EXPECT_EQ(readFile(profilePath()), snapshot);
   }
   EXPECT_GT(*pauses_, 0);
 }
 
-TEST_F(OperationTest, AddRemapReplacesAtTheEndOrDoesNothingForAnUnknownKey) {
-  useKeyboards(true, false);
+// While one request runs, others are dropped (the colour is taken, the error kept). Afterwards:
+// one colour per key in key order, a hand-edited duplicate keeping its last entry; a replaced
+// remap moves last, a plain key as its usage; requests without a known target send nothing.
+TEST_F(OperationTest, RequestsWhileBusyOrWithoutATargetAreDropped) {
   auto model = makeModel();
   model->editProfile([](ZEPAProfile& p) {
+    p.keyColors = {{9, {9, 9, 9}}, {4, {1, 2, 3}}, {9, {8, 8, 8}}};
     p.remaps = {remap(55, 0, 9), remap(20, 0, 7), remap(10, 0, 8)};
   });
-  model->addRemap();
-  const std::vector<KeyRemap> expected{remap(20, 0, 7), remap(10, 0, 8), remap(55, 0x01, 0)};
-  EXPECT_EQ(model->profile().remaps, expected);
-  waitUntilIdle(*model);
-
-  const auto sent = simulator_->log().size();
-  model->setTargetIndex(0);  // no key has index 0
-  model->addRemap();
-  EXPECT_FALSE(model->busy());
-  EXPECT_EQ(model->profile().remaps, expected);
-  EXPECT_EQ(simulator_->log().size(), sent);
-}
-
-TEST_F(OperationTest, FailureShowsTheErrorRedetectsAndSavesNothing) {
-  const std::pair<const char*, std::function<void(AppModel&)>> cases[] = {
-      {"applyLighting", &AppModel::applyLighting},
-      {"applyPerKey", &AppModel::applyPerKey},
-      {"clearPerKey", &AppModel::clearPerKey},
-      {"syncClock", &AppModel::syncClock},
-      {"addRemap", &AppModel::addRemap},
-      {"applyRemaps", &AppModel::applyRemaps},
-      {"resetRemaps", &AppModel::resetRemaps},
-      {"previewEffect", [](AppModel& m) { m.previewEffect(0); }},
-  };
-  const std::string stored = encodeProfile(ZEPAProfile::makeDefault());
-  for (const auto& [what, operation] : cases) {
-    SCOPED_TRACE(what);
-    useKeyboards(true, true);
-    writeFile(profilePath(), stored);
-    auto model = makeModel();
-    backend_->zepa = false;  // unplugged after launch: the model has not noticed yet
-    operation(*model);
-    waitUntilIdle(*model);
-    EXPECT_EQ(model->message(), "Fehler");
-    EXPECT_EQ(model->errorMessage(), QString::fromStdString(ZEPAError::notFound().description()));
-    EXPECT_FALSE(model->zepaConnected());
-    EXPECT_EQ(model->selectedKeyboard(), SupportedKeyboard::halvern);
-    EXPECT_EQ(readFile(profilePath()), stored);
-  }
-}
-
-TEST_F(OperationTest, SecondRequestWhileBusyIsDropped) {
-  useKeyboards(true, true);
-  auto model = makeModel();
-  model->applyLighting();
+  model->setSelectedKeys({5, 3});
+  model->applyPerKey();
   model->setErrorMessage(QStringLiteral("alt"));
   QSignalSpy started(model.get(), &AppModel::busyChanged);
   model->setSelectedColor(QColor(255, 0, 0));
-  model->applyLighting();  // takes the colour, sends nothing
-  for (auto operation : {&AppModel::syncClock, &AppModel::applyHalvernLighting,
-                         &AppModel::applyHalvernRemaps, &AppModel::startup}) {
-    (model.get()->*operation)();
-  }
+  for (auto request : {&AppModel::applyLighting, &AppModel::syncClock, &AppModel::startup,
+                       &AppModel::applyHalvernLighting, &AppModel::addHalvernRemap})
+    (model.get()->*request)();
   EXPECT_EQ(started.count(), 0);
-  EXPECT_EQ(model->message(), "Wird übertragen …");
-  EXPECT_EQ(model->errorMessage(), QStringLiteral("alt"));
-  EXPECT_EQ(model->profile().lighting.color, (RGBColor{255, 0, 0}));
+  EXPECT_EQ(status(*model), "Wird übertragen …: alt");
+  EXPECT_EQ(stored("halvernRemaps"), encodeKeyRemaps({remap(0x39, 0, 0xE0)}));  // not applied
   waitUntilIdle(*model);
-  EXPECT_EQ(lighting(), profileLighting);
-  EXPECT_EQ(clock(), "none");
-  EXPECT_EQ(simulator_->halvernState()["color"], nullptr);
-  // The snapshot also undoes the colour taken by the dropped request.
-  EXPECT_EQ(model->profile().lighting.color, RGBColor::cyan);
+  EXPECT_EQ(applied(),
+            perKeyLighting + "3: 03 00 d2 ff; 4: 04 01 02 03; 5: 05 00 d2 ff; 9: 09 08 08 08; ");
+  const RGBColor cyan = RGBColor::cyan;  // the snapshot's colour, not the one taken meanwhile
+  EXPECT_EQ(model->profile().lighting.color, cyan);
+  EXPECT_EQ(model->profile().keyColors,
+            (std::vector<KeyColor>{{3, cyan}, {4, {1, 2, 3}}, {5, cyan}, {9, {8, 8, 8}}}));
+  model->setTargetIndex(56);  // A
+  model->addRemap();
+  waitUntilIdle(*model);
+  const std::vector<KeyRemap> remaps{remap(20, 0, 7), remap(10, 0, 8), remap(55, 0, 0x04)};
+  EXPECT_EQ(model->profile().remaps, remaps);
+  const auto sent = simulator_->log().size();
+  model->setTargetIndex(0);  // no key has index 0
+  model->addRemap();
+  model->previewEffect(-1);
+  model->previewEffect(20);
+  EXPECT_FALSE(model->busy());
+  EXPECT_EQ(model->profile().remaps, remaps);
+  EXPECT_EQ(simulator_->log().size(), sent);
 }
 
 TEST_F(OperationTest, StartupFollowsTheStoredOptionsOnce) {
-  const struct {
-    const char* what;
-    bool attached;
-    QVariant autoClock, autoApply;  // invalid: not stored
-    const char *message, *clock, *lighting;
-  } cases[] = {
-      {"defaults", true, {}, {}, "Uhr synchronisiert", sundayClock, "none"},
-      {"both", true, true, true, "Uhr und Profil synchronisiert", sundayClock, profileLighting},
-      {"lighting only", true, false, true, "Profil angewendet", "none", profileLighting},
-      {"neither", true, false, false, "Bereit", "none", "none"},
-      {"keyboard absent", false, true, true, "Bereit", "none", "none"},
+  const std::tuple<bool, QVariant, QVariant, const char*, std::string> cases[] = {
+      {true, {}, {}, "Uhr synchronisiert", sunday},  // nothing stored
+      {true, true, true, "Uhr und Profil synchronisiert", profileLighting + sunday},
+      {true, false, true, "Profil angewendet", profileLighting},
+      {true, false, false, "Bereit", ""},
+      {false, true, true, "Bereit", ""},  // keyboard absent at launch
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [attached, clock, apply, message, sent] : cases) {
+    SCOPED_TRACE(message);
     useKeyboards(true, true);
     QFile::remove(profilePath());
-    QSettings s = settings();
-    s.clear();
-    if (c.autoClock.isValid()) s.setValue("autoClock", c.autoClock);
-    if (c.autoApply.isValid()) s.setValue("autoApply", c.autoApply);
-    s.sync();
-    backend_->zepa = c.attached;
+    settings().clear();
+    if (clock.isValid()) settings().setValue("autoClock", clock);
+    if (apply.isValid()) settings().setValue("autoApply", apply);
+    backend_->zepa = attached;
     auto model = makeModel();
     backend_->zepa = true;
     model->startup();
     waitUntilIdle(*model);
-    EXPECT_EQ(model->message(), c.message);
-    EXPECT_EQ(clock(), c.clock);
-    EXPECT_EQ(lighting(), c.lighting);
-    EXPECT_EQ(QFile::exists(profilePath()), std::string_view(c.message) != "Bereit");
-
-    // Never a second time, even with the keyboard attached now.
-    const auto sent = simulator_->log().size();
+    EXPECT_EQ(status(*model), message);
+    EXPECT_EQ(applied(), sent);
+    EXPECT_EQ(QFile::exists(profilePath()), !sent.empty());
     model->refreshConnection();
-    model->startup();
+    model->startup();  // never a second time, even with the keyboard attached now
     EXPECT_FALSE(model->busy());
-    EXPECT_EQ(simulator_->log().size(), sent);
   }
 }
 
+// Edited as sent but multicoloured and without a colour; the picked colour goes with it.
 TEST_F(OperationTest, HalvernLightingIsStoredOnlyAfterTheKeyboardTookIt) {
   using enum HalvernEffect;
   const RGBColor picked{200, 100, 50};
-  const struct {
-    const char* what;
-    bool attached;
-    HalvernLightingConfig edited, sent;
-    const char* error;  // nullptr: success
-  } cases[] = {
-      // clang-format off
-      {"static drops multicolour", true, {staticColor, {}, 3, 2, true}, {staticColor, picked, 3, 2, false}, nullptr},
-      {"wave keeps both", true, {wave, {}, 4, 4, true}, {wave, picked, 4, 4, true}, nullptr},
-      {"unplugged", false, {wave, {}, 4, 4, true}, {wave, picked, 4, 4, true},
-       "Halvern Corvane Pro wurde nicht per USB gefunden."},
-      {"brightness 5", true, {wave, {}, 5, 4, true}, {wave, picked, 5, 4, true},
-       "Halvern-Helligkeit und -Tempo müssen zwischen 0 und 4 liegen."},
-      // clang-format on
+  const QString taken = "Halvern-Beleuchtung aktualisiert";
+  const std::tuple<bool, HalvernLightingConfig, QString> cases[] = {
+      {true, {staticColor, picked, 3, 2, false}, taken},
+      {true, {wave, picked, 4, 4, true}, taken},
+      {false,
+       {wave, picked, 4, 4, true},
+       "Fehler: Halvern Corvane Pro wurde nicht per USB gefunden."},
+      {true,
+       {wave, picked, 5, 4, true},
+       "Fehler: Halvern-Helligkeit und -Tempo müssen zwischen 0 und 4 liegen."},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (auto [attached, sent, message] : cases) {
+    SCOPED_TRACE(message.toStdString());
     useKeyboards(true, true);
     settings().clear();
     auto model = makeModel();
-    backend_->halvern = c.attached;
-    model->setHalvernLighting(c.edited);
+    const int before = simulator_->halvernState()["effect"];
+    backend_->halvern = attached;
+    model->setHalvernLighting({sent.effect, {}, sent.brightness, sent.speed, true});
     model->setHalvernSelectedColor(QColor(200, 100, 50));
     model->applyHalvernLighting();
-    EXPECT_EQ(model->halvernLighting(), c.sent);
+    EXPECT_EQ(model->halvernLighting(), sent);
     model->editHalvernLighting([](HalvernLightingConfig& l) { l.speed = 0; });
     waitUntilIdle(*model);
-    if (c.error) {
-      EXPECT_EQ(model->message(), "Fehler");
-      EXPECT_EQ(model->errorMessage(), QString::fromUtf8(c.error));
-      EXPECT_EQ(model->halvernConnected(), c.attached);
-      EXPECT_FALSE(storedHalvernLighting());
-    } else {
-      EXPECT_EQ(model->message(), "Halvern-Beleuchtung aktualisiert");
-      EXPECT_EQ(model->halvernLighting(), c.sent);
-      EXPECT_EQ(storedHalvernLighting(), c.sent);
-      EXPECT_EQ(simulator_->halvernState()["effect"], rawValue(c.sent.effect));
-    }
+    const bool failed = message != taken;
+    EXPECT_EQ(status(*model), message);
+    EXPECT_EQ(model->halvernConnected(), attached);
+    EXPECT_EQ(stored("halvernLighting"), failed ? "<absent>" : encodeHalvernLighting(sent));
+    EXPECT_EQ(simulator_->halvernState()["effect"], failed ? before : rawValue(sent.effect));
+    sent.speed = failed ? 0 : sent.speed;  // on success the snapshot undoes the edit
+    EXPECT_EQ(model->halvernLighting(), sent);
     EXPECT_FALSE(QFile::exists(profilePath()));
   }
 }
 
-TEST_F(OperationTest, ModelDestroyedWhileWorkRunsIsLeftAlone) {
-  for (auto operation : {&AppModel::applyLighting, &AppModel::applyHalvernLighting}) {
-    useKeyboards(true, true);
-    // Holds the work item in its first pause until the model is gone.
-    struct Gate {
-      std::binary_semaphore entered{0}, open{0};
-      std::atomic<bool> first = true;
-    };
-    auto gate = std::make_shared<Gate>();
+// The new pair replaces the key's old one, the list is stored sorted by key, and the tool gets
+// exactly the device root and the five arguments of the key-mapping call.
+TEST_F(OperationTest, HalvernRemapsAreStoredAndHandedToTheKeymapTool) {
+  auto model = withKeymapTool("", "exit 0");
+  model->setHalvernRemaps({remap(0x39, 0, 0xE0), remap(0x04, 0, 0x05)});
+  model->setHalvernSourceHID(0x04);
+  model->setHalvernTargetHID(0x06);
+  model->addHalvernRemap();
+  const std::vector<KeyRemap> expected{remap(0x04, 0, 0x06), remap(0x39, 0, 0xE0)};
+  EXPECT_EQ(model->halvernRemaps(), expected);
+  EXPECT_EQ(stored("halvernRemaps"), encodeKeyRemaps(expected));
+  EXPECT_EQ(status(*model), "Tastenbelegung wird angewendet …");
+  waitUntilIdle(*model);
+  EXPECT_EQ(status(*model), "Halvern-Tastenbelegung aktiv");
+  const QStringList args =
+      QString::fromStdString(readFile(home_.filePath("args"))).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(args.size(), 7) << args.join(' ').toStdString();
+  EXPECT_EQ(args.mid(0, 6).join(' '),
+            "--device-root /tmp/root property --matching "
+            R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6} --set)");
+  // Keyboard usages with page 7 in the upper half: 0x700000004 and so on.
+  EXPECT_EQ(nlohmann::json::parse(args[6].toStdString()),
+            nlohmann::json::parse(R"({"UserKeyMapping":[
+      {"HIDKeyboardModifierMappingSrc":30064771076,"HIDKeyboardModifierMappingDst":30064771078},
+      {"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771296}]})"));
+  model->setHalvernRemaps({});
+  model->saveHalvernRemaps();
+  model->applyHalvernRemaps();
+  waitUntilIdle(*model);
+  EXPECT_EQ(status(*model), "Halvern-Tastenbelegung zurückgesetzt");
+  EXPECT_EQ(stored("halvernRemaps"), "[]");
+  EXPECT_TRUE(readFile(home_.filePath("args")).ends_with("\n{\"UserKeyMapping\":[]}\n"));
+}
+
+TEST_F(OperationTest, KeymapToolOutcomeDecidesTheStatus) {
+  const QString fallback = "Fehler: zepa-keymap konnte die Tastenbelegung nicht anwenden.";
+  const std::tuple<const char*, const char*, QString> cases[] = {
+      {"   Keine Tastatur gefunden.\\n", "exit 1", "Fehler: Keine Tastatur gefunden."},
+      {"", "exit 1", fallback},
+      {" \\n\\t", "exit 3", fallback},
+      {"\\377\\376 kaputt", "exit 1", fallback},  // not UTF-8
+      {"halb", "kill -9 $$", "Fehler: halb"},
+      {"Warnung\\n", "exit 0", "Halvern-Tastenbelegung zurückgesetzt"},
+  };
+  for (const auto& [errorText, exit, message] : cases) {
+    SCOPED_TRACE(errorText);
+    auto model = withKeymapTool(errorText, exit);
+    QSignalSpy detection(model.get(), &AppModel::halvernConnectedChanged);
+    model->applyHalvernRemaps();
+    waitUntilIdle(*model);
+    EXPECT_EQ(status(*model), message);
+    EXPECT_EQ(detection.count(), 0) << "the tool never opens the HID interface";
+  }
+  QFile(tool()).setPermissions(QFile::ReadOwner);
+  for (const QString& program : {home_.filePath("missing"), tool()}) {
     ModelEnvironment env = environment();
-    env.sleeper = [gate](std::chrono::microseconds) {
-      if (!gate->first.exchange(false)) return;
-      gate->entered.release();
-      gate->open.acquire();
-    };
-    auto model = std::make_unique<AppModel>(env);
-    (model.get()->*operation)();
-    gate->entered.acquire();
-    model.reset();
-    gate->open.release();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(QFile::exists(profilePath()));
-    EXPECT_FALSE(storedHalvernLighting());
+    env.keymapProgram = program;
+    AppModel model(env);
+    model.applyHalvernRemaps();
+    waitUntilIdle(model);
+    EXPECT_EQ(status(model),
+              "Fehler: Das Programm " + program +
+                  (program == tool() ? " ist nicht ausführbar." : " wurde nicht gefunden."));
   }
 }
 
-}  // namespace
 }  // namespace zepa::test

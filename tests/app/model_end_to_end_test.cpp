@@ -1,79 +1,79 @@
-#include <QFile>
+#include <cstdio>
+#include <random>
+
+#include <QProcess>
+#include <QThread>
 
 #include "model_test_support.hpp"
 #include "tests/support/sim_mount.hpp"
 
-// The model against zepa-sim through the real hidraw backend and the real zepa-keymap.
 namespace zepa::test {
-namespace {
 
-class ModelEndToEndTest : public ModelTest {
- protected:
-  std::unique_ptr<AppModel> makeModel(const SimMount& sim) {
-    ModelEnvironment env = systemEnvironment(QString::fromStdString(sim.root().string()));
-    env.sleeper = environment().sleeper;
-    env.calendar = fixedDate;
-    env.keymapProgram = QStringLiteral(ZEPA_BIN_DIR "/zepa-keymap");
-    return std::make_unique<AppModel>(env);
-  }
-};
-
-TEST_F(ModelEndToEndTest, OperationsReachBothSimulatedKeyboards) {
+// The model against zepa-sim through the real hidraw backend and the real zepa-keymap.
+TEST_F(ModelTest, OperationsReachTheSimulatedKeyboards) {
   SimMount sim;
   ZEPA_REQUIRE_SIM(sim);
-  auto model = makeModel(sim);
-  EXPECT_EQ(model->connectedKeyboards(),
+  ModelEnvironment env = systemEnvironment(QString::fromStdString(sim.root().string()));
+  env.sleeper = environment().sleeper;
+  env.keymapProgram = QStringLiteral(ZEPA_BIN_DIR "/zepa-keymap");
+  AppModel model(env);
+  EXPECT_EQ(model.connectedKeyboards(),
             (KeyboardList{SupportedKeyboard::zepa, SupportedKeyboard::halvern}));
-  EXPECT_EQ(model->selectedKeyboard(), SupportedKeyboard::zepa);
-
-  model->setSelectedColor(QColor(255, 0, 0));
-  model->editProfile([](ZEPAProfile& p) { p.lighting.mode = LightingMode::breath; });
-  model->applyLighting();
-  waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Beleuchtung aktualisiert");
+  model.setSelectedColor(QColor(255, 0, 0));
+  model.editProfile([](ZEPAProfile& p) { p.lighting.mode = LightingMode::breath; });
+  model.applyLighting();
+  waitUntilIdle(model);
+  EXPECT_EQ(status(model), "Beleuchtung aktualisiert");
   EXPECT_EQ(sim.stateJson("zepa")["lighting"]["report"],
             "07 ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
-  EXPECT_EQ(readFile(profilePath()), encodeProfile(model->profile()));
-
-  model->setHalvernLighting({HalvernEffect::breathing, RGBColor{}, 2, 3, false});
-  model->setHalvernSelectedColor(QColor(0, 128, 255));
-  model->applyHalvernLighting();
-  waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Halvern-Beleuchtung aktualisiert");
-  const auto halvern = sim.stateJson("halvern");
-  EXPECT_EQ(halvern["effect"], 2);
-  EXPECT_EQ(halvern["color"], (nlohmann::json{{"red", 0}, {"green", 128}, {"blue", 255}}));
-
-  // Caps Lock (usage 0x39) gives Left Control, Linux key 29.
-  model->addHalvernRemap();
-  waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Halvern-Tastenbelegung aktiv")
-      << model->errorMessage()->toStdString();
+  EXPECT_EQ(readFile(profilePath()), encodeProfile(model.profile()));
+  model.addHalvernRemap();  // Caps Lock (usage 0x39) gives Left Control, Linux key 29
+  waitUntilIdle(model);
+  EXPECT_EQ(status(model), "Halvern-Tastenbelegung aktiv");
   EXPECT_EQ(sim.stateJson("halvern")["keyMap"],
             nlohmann::json::parse(R"([{"scancode":458809,"usage":57,"keycode":29}])"));
-
-  model->setHalvernRemaps({});
-  model->saveHalvernRemaps();
-  model->applyHalvernRemaps();
-  waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Halvern-Tastenbelegung zurückgesetzt");
-  EXPECT_EQ(sim.stateJson("halvern")["keyMap"], nlohmann::json::array());
 }
 
-TEST_F(ModelEndToEndTest, UnpluggedDuringAnOperationIsReportedAndRedetected) {
-  SimMount sim({"--zepa", "--fail", "unplug:2"});
-  ZEPA_REQUIRE_SIM(sim);
-  auto model = makeModel(sim);
-  ASSERT_TRUE(model->connected());
-  model->applyLighting();
-  waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Fehler");
-  EXPECT_EQ(model->errorMessage(),
-            QString::fromStdString(ZEPAError::readFailed(hid::kIOReturnNoDevice).description()));
-  EXPECT_FALSE(model->zepaConnected());
-  EXPECT_FALSE(model->connected());
-  EXPECT_FALSE(QFile::exists(profilePath()));
+// Run only by the test below, as the process it kills in the middle of saving.
+TEST(ProfileSavingChild, DISABLED_SavesUntilKilled) {
+  const ProfileStore store(qEnvironmentVariable("ZEPA_TEST_SAVING_PROFILE"));
+  ASSERT_TRUE(store.createFolder());
+  ZEPAProfile profile = ZEPAProfile::makeDefault();
+  for (unsigned round = 0;; ++round) {
+    // Lengths change every round, so a torn write could not pass for a whole one.
+    profile.keyColors.clear();
+    for (unsigned key = 1; key <= round % 140 + 1; ++key) {
+      profile.keyColors.push_back(KeyColor{static_cast<std::uint8_t>(key), RGBColor{1, 2, 3}});
+    }
+    profile.name = std::string(round % 300, 'x');
+    ASSERT_TRUE(store.save(profile));
+    if (round == 0) {
+      std::puts("saving");
+      std::fflush(stdout);
+    }
+  }
 }
 
-}  // namespace
+TEST_F(ModelTest, AProfileWriterKilledAtAnyMomentLeavesADecodableFile) {
+  std::mt19937 random(static_cast<unsigned>(::testing::UnitTest::GetInstance()->random_seed()));
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ZEPA_TEST_SAVING_PROFILE", profilePath());
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=*SavesUntilKilled", "--gtest_also_run_disabled_tests"});
+    while (!child.readAllStandardOutput().contains("saving")) {
+      ASSERT_TRUE(child.waitForReadyRead(20000)) << "the saving child never began";
+    }
+    QThread::usleep(random() % 30000);
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished());
+    ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the child stopped on its own";
+    const std::string text = readFile(profilePath());
+    EXPECT_TRUE(decodeProfile(text)) << "torn profile: " << text;
+  }
+}
+
 }  // namespace zepa::test

@@ -1,13 +1,9 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <memory>
 #include <ostream>
-#include <string>
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -27,26 +23,16 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace zepa::test {
 
 // Hides either keyboard from discovery, as pulling its cable would.
-class PluggableBackend : public hid::Backend {
- public:
-  explicit PluggableBackend(std::shared_ptr<hid::Backend> inner) : inner_(std::move(inner)) {}
+struct PluggableBackend : hid::Backend {
+  explicit PluggableBackend(std::shared_ptr<hid::Backend> inner) : inner(std::move(inner)) {}
   std::vector<std::unique_ptr<hid::Device>> copyDevices(std::uint16_t vendor,
                                                         std::uint16_t product) override {
-    const bool hidden = (vendor == ZEPADevice::vendorID && !zepa) ||
-                        (vendor == HalvernDevice::vendorID && !halvern);
-    return hidden ? std::vector<std::unique_ptr<hid::Device>>{}
-                  : inner_->copyDevices(vendor, product);
+    if (!(vendor == ZEPADevice::vendorID ? zepa : halvern)) return {};
+    return inner->copyDevices(vendor, product);
   }
+  std::shared_ptr<hid::Backend> inner;
   std::atomic<bool> zepa = true, halvern = true;
-
- private:
-  std::shared_ptr<hid::Backend> inner_;
 };
-
-// Sunday 9 March 2025, 14:05:07
-inline DateParts fixedDate(std::chrono::system_clock::time_point) {
-  return DateParts{2025, 3, 9, 14, 5, 7, 1};
-}
 
 inline std::string readFile(const QString& path) {
   QFile file(path);
@@ -60,7 +46,8 @@ inline void writeFile(const QString& path, const std::string& bytes) {
   file.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
-// Private settings and data folders per test, and the in-process simulator as the keyboards.
+// Private settings and data folders per test, the in-process simulator as the keyboards, a
+// recording sleeper and Sunday 9 March 2025, 14:05:07 as the date.
 class ModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -82,14 +69,13 @@ class ModelTest : public ::testing::Test {
     simulator_ = std::make_shared<sim::InProcessBackend>(options);
     backend_ = std::make_shared<PluggableBackend>(simulator_);
   }
-
   ModelEnvironment environment() {
     if (!backend_) useKeyboards(true, true);
     ModelEnvironment env;
     env.backend = backend_;
-    // Records instead of sleeping; a model that dropped it would fall back to real pauses.
+    // A model that dropped the sleeper would fall back to real pauses.
     env.sleeper = [pauses = pauses_](std::chrono::microseconds) { ++*pauses; };
-    env.calendar = fixedDate;
+    env.calendar = [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; };
     env.keymapProgram = home_.filePath("no-keymap-tool");
     return env;
   }
@@ -100,6 +86,13 @@ class ModelTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model.busy(); }, 20000)) << "never finished";
   }
   static QSettings settings() { return QSettings("ZEPA Control", "ZEPA Control"); }
+  static std::string stored(const char* key) {
+    return settings().value(key, "<absent>").toByteArray().toStdString();
+  }
+  // The status line as the user reads it: "message" or "message: error".
+  static QString status(const AppModel& model) {
+    return model.message() + (model.errorMessage() ? ": " + *model.errorMessage() : "");
+  }
   QString profilePath() const { return home_.filePath("data/ZEPA Control/profile.json"); }
 
   QTemporaryDir home_;
