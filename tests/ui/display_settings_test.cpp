@@ -16,7 +16,7 @@ TEST_F(DisplaySettingsTest, DisplayTabShowsTheClockOrThePanelAndSyncsTheClock) {
   for (Attached attached : {Attached::halvern, Attached::none, Attached::zepa}) {
     SCOPED_TRACE(static_cast<int>(attached));
     AppModel& model = attach(attached);
-    DisplayView view(model);
+    auto& view = open<DisplayView>();
     auto* panel = view.findChild<UnsupportedHalvernView*>();
     ASSERT_NE(panel, nullptr);
     const bool clock = attached != Attached::halvern;
@@ -31,7 +31,6 @@ TEST_F(DisplaySettingsTest, DisplayTabShowsTheClockOrThePanelAndSyncsTheClock) {
               "Datum und Uhrzeit jetzt synchronisieren");
     EXPECT_FALSE(text(view, "dateTimeText").isEmpty()) << "shown without a keyboard too";
     if (attached == Attached::none) continue;
-    view.show();
     click(view, "syncClockButton");
     waitUntilIdle(model);
     EXPECT_EQ(model.message(), "Uhr synchronisiert");

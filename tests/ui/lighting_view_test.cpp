@@ -43,7 +43,7 @@ TEST_F(LightingViewTest, ControlsFollowTheSemanticModeOfTheChosenId) {
     AppModel& model = attach(Attached::zepa);
     if (*row.calibratedName)
       model.setCustomEffectName(QString::fromUtf8(row.calibratedName), row.id);
-    LightingView view(model);
+    auto& view = open<LightingView>();
     setMode(model, *lightingModeFromRaw(row.id));
     EXPECT_EQ(find<QComboBox>(view, "effectPicker")->currentData().toInt(), row.id);
     EXPECT_EQ(enabled(view, {"colorPicker", "colorfulSwitch", "speedSlider"}), row.enabled);
@@ -55,7 +55,7 @@ TEST_F(LightingViewTest, ControlsFollowTheSemanticModeOfTheChosenId) {
 
 TEST_F(LightingViewTest, EffectLabelsFollowDirectionAndNamesAtOnce) {
   AppModel& model = attach(Attached::zepa);
-  LightingView view(model);
+  auto& view = open<LightingView>();
   setMode(model, LightingMode::scrolling);
   ASSERT_EQ(find<QComboBox>(view, "effectPicker")->count(), 20);
   const struct {
@@ -76,22 +76,16 @@ TEST_F(LightingViewTest, EffectLabelsFollowDirectionAndNamesAtOnce) {
     EXPECT_EQ(text(view, "activeSelection"), entries(view, {10}));
   }
   EXPECT_TRUE(simulator_->log().empty()) << "a direction change must not send";
-  const std::pair<const char*, const char*> names[] = {{"  scrollen ", "ID 03 – scrollen · links"},
-                                                       {"Mein Effekt", "ID 03 – Mein Effekt"},
-                                                       {"   ", "ID 03 – Einzeln aus"}};
-  for (const auto& [typed, label] : names) {
-    model.setCustomEffectName(QString::fromUtf8(typed), 3);
-    EXPECT_EQ(entries(view, {3}), QString::fromUtf8(label)) << typed;
-  }
-  model.setCustomEffectName("Wellen", 4);
+  model.setCustomEffectName("  scrollen ", 3);  // now a scrolling effect: with a direction
+  model.setCustomEffectName("Mein Effekt", 4);
+  EXPECT_EQ(entries(view, {3, 4}), "ID 03 – scrollen · links | ID 04 – Mein Effekt");
   model.resetCustomEffectNames();
-  EXPECT_EQ(entries(view, {4}), "ID 04 – Glitzern");
+  EXPECT_EQ(entries(view, {3, 4}), "ID 03 – Einzeln aus | ID 04 – Glitzern");
 }
 
 TEST_F(LightingViewTest, EditsWaitForTheApplyButtonButAnEffectChoiceSendsAtOnce) {
   AppModel& model = attach(Attached::zepa);
-  LightingView view(model);
-  view.show();
+  auto& view = open<LightingView>();
   setMode(model, LightingMode::scrolling);
   auto* brightness = find<QSlider>(view, "brightnessSlider");
   EXPECT_EQ(brightness->maximum(), 5);
@@ -118,40 +112,35 @@ TEST_F(LightingViewTest, EditsWaitForTheApplyButtonButAnEffectChoiceSendsAtOnce)
   EXPECT_EQ(simulator_->zepaState()["lighting"]["brightness"], 3);
 }
 
-TEST_F(LightingViewTest, HalvernOffersNoHiddenEffectAndKeepsAStoredOneEditable) {
+TEST_F(LightingViewTest, HalvernOffersNoHiddenEffectAndControlsFollowTheEffect) {
+  const std::pair<HalvernEffect, const char*> rows[] = {
+      {HalvernEffect::off, ""},
+      {HalvernEffect::staticColor, "ColorPicker ColorfulSwitch BrightnessSlider"},
+      {HalvernEffect::wave, "BrightnessSlider SpeedSlider"},
+      {HalvernEffect::aurora, "ColorPicker ColorfulSwitch BrightnessSlider SpeedSlider"},
+      {HalvernEffect::gradient,
+       "ColorPicker ColorfulSwitch BrightnessSlider SpeedSlider"}};  // hidden, yet stored
   AppModel& model = attach(Attached::halvern);
-  LightingView view(model);
+  auto& view = open<LightingView>();
   auto* effect = find<QComboBox>(view, "halvernEffectPicker");
   ASSERT_EQ(effect->count(), 16);
   for (int hidden : {6, 14, 18}) EXPECT_EQ(effect->findData(hidden), -1) << hidden;
   EXPECT_EQ(effect->itemText(0) + " | " + effect->itemText(10) + " | " + effect->itemText(15),
             "ID 00 – Aus | ID 11 – Aurora | ID 17 – Farbzyklus");
-  model.editHalvernLighting([](HalvernLightingConfig& l) { l.effect = HalvernEffect::gradient; });
-  EXPECT_EQ(effect->currentIndex(), -1);
+  for (const auto& [chosen, controls] : rows) {
+    SCOPED_TRACE(rawValue(chosen));
+    model.editHalvernLighting([&](HalvernLightingConfig& l) { l.effect = chosen; });
+    std::string list;
+    for (const char* name : {"ColorPicker", "ColorfulSwitch", "BrightnessSlider", "SpeedSlider"})
+      if (find(view, ("halvern" + std::string(name)).c_str())->isEnabled())
+        list += (list.empty() ? "" : " ") + std::string(name);
+    EXPECT_EQ(list, controls);
+    EXPECT_EQ(shown(find(view, "halvernColorStatus"), &view), list.starts_with("ColorPicker"));
+    EXPECT_EQ(effect->currentIndex() < 0, chosen == HalvernEffect::gradient);
+  }
   find<QSlider>(view, "halvernBrightnessSlider")->setValue(1);
   EXPECT_EQ(model.halvernLighting().brightness, 1);
   EXPECT_EQ(model.halvernLighting().effect, HalvernEffect::gradient);
-}
-
-TEST_F(LightingViewTest, HalvernControlsFollowTheEffect) {
-  const std::pair<HalvernEffect, const char*> rows[] = {
-      {HalvernEffect::off, ""},
-      {HalvernEffect::staticColor,
-       "halvernColorPicker halvernColorfulSwitch halvernBrightnessSlider"},
-      {HalvernEffect::wave, "halvernBrightnessSlider halvernSpeedSlider"},
-      {HalvernEffect::aurora,
-       "halvernColorPicker halvernColorfulSwitch halvernBrightnessSlider halvernSpeedSlider"}};
-  AppModel& model = attach(Attached::halvern);
-  LightingView view(model);
-  for (const auto& [effect, controls] : rows) {
-    SCOPED_TRACE(rawValue(effect));
-    model.editHalvernLighting([&](HalvernLightingConfig& l) { l.effect = effect; });
-    EXPECT_EQ(enabled(view, {"halvernColorPicker", "halvernColorfulSwitch",
-                             "halvernBrightnessSlider", "halvernSpeedSlider"}),
-              controls);
-    EXPECT_EQ(shown(find(view, "halvernColorStatus"), &view),
-              find(view, "halvernColorPicker")->isEnabled());
-  }
 }
 
 TEST_F(LightingViewTest, HalvernStaticChoiceTurnsMulticolourOffAndSends) {
@@ -164,7 +153,7 @@ TEST_F(LightingViewTest, HalvernStaticChoiceTurnsMulticolourOffAndSends) {
               {HalvernEffect::staticColor, false,
                "Einzelfarbe ist aktiv und wird mit „Auf Keyboard anwenden“ übertragen."}};
   AppModel& model = attach(Attached::halvern);
-  LightingView view(model);
+  auto& view = open<LightingView>();
   ASSERT_TRUE(model.halvernLighting().colorful);
   for (const auto& row : rows) {
     SCOPED_TRACE(rawValue(row.effect));
@@ -182,7 +171,6 @@ TEST_F(LightingViewTest, HalvernStaticChoiceTurnsMulticolourOffAndSends) {
   simulator_->clearLog();
   auto* picker = find<ColorButton>(view, "halvernColorPicker");
   model.editHalvernLighting([](HalvernLightingConfig& l) { l.colorful = true; });
-  view.show();
   QTest::mouseClick(picker, Qt::LeftButton);
   ASSERT_NE(picker->dialog(), nullptr);
   EXPECT_FALSE(picker->dialog()->testOption(QColorDialog::ShowAlphaChannel));

@@ -35,8 +35,7 @@ TEST_F(PerKeyViewTest, ButtonsAndKeysEditOneSelection) {
       {"key94", "all but 94"},  {"selectAllButton", "all but"},
       {"selectNoneButton", ""}, {"key94", "94"}};
   AppModel& model = attach(Attached::zepa);
-  PerKeyView view(model);
-  present(view);
+  auto& view = open<PerKeyView>();
   ASSERT_EQ(view.findChildren<KeyButton*>().size(), 104);
   EXPECT_FALSE(find(view, "applySelectionButton")->isEnabled());
   for (const auto& [button, selected] : steps) {
@@ -52,8 +51,7 @@ TEST_F(PerKeyViewTest, ButtonsAndKeysEditOneSelection) {
 TEST_F(PerKeyViewTest, ApplyMergesWithStoredColoursClearEmptiesBothAndTheSelectionStays) {
   AppModel& model = attach(Attached::zepa);
   model.editProfile([](ZEPAProfile& p) { p.keyColors = {{4, {0, 0, 255}}, {94, {1, 2, 3}}}; });
-  PerKeyView view(model);
-  present(view);
+  auto& view = open<PerKeyView>();
   for (const char* key : {"key5", "key3", "key94"}) click(view, key);
   model.setSelectedColor(QColor(0, 128, 0));
   click(view, "applySelectionButton");
@@ -99,8 +97,7 @@ TEST_F(PerKeyViewTest, GridFitsAsManyColumnsAsTheWidthAllowsAndReflows) {
   // 3 × 62 + 2 gaps = 198, 15 × 61 + 14 gaps = 999.
   const std::tuple<int, int, int> rows[] = {
       {40, 1, 40}, {121, 1, 90}, {122, 2, 58}, {200, 3, 62}, {1000, 15, 61}};
-  PerKeyView view(attach(Attached::zepa));
-  present(view);
+  auto& view = open<PerKeyView>(Attached::zepa);
   for (const auto& [width, columns, keyWidth] : rows) {
     EXPECT_EQ(view.gridLayout()->columnCount(width), columns) << width;
     EXPECT_EQ(view.gridLayout()->columnWidth(width), keyWidth) << width;

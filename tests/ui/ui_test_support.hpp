@@ -20,6 +20,7 @@ class ViewTest : public test::ModelTest {
  protected:
   // Built after any stored setting the test wants.
   AppModel& attach(Attached attached) {
+    view_.reset();
     useKeyboards(attached == Attached::zepa || attached == Attached::both,
                  attached == Attached::halvern || attached == Attached::both);
     model_ = makeModel();
@@ -74,11 +75,24 @@ class ViewTest : public test::ModelTest {
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   }
+  // A view of the current model, laid out and shown.
+  template <typename View>
+  View& open() {
+    view_ = std::make_unique<View>(*model_);
+    present(*view_);
+    return static_cast<View&>(*view_);
+  }
+  template <typename View>
+  View& open(Attached attached) {
+    attach(attached);
+    return open<View>();
+  }
   static void store(const char* key, const QVariant& value) {
     settings().setValue(QLatin1String(key), value);
   }
 
   std::unique_ptr<AppModel> model_;
+  std::unique_ptr<QWidget> view_;  // after the model: goes first
 };
 
 // Whether a widget would be shown were its window open (isVisible needs a shown window).
