@@ -40,12 +40,7 @@ TEST(ProfileSavingChild, DISABLED_SavesUntilKilled) {
   ASSERT_TRUE(store.createFolder());
   ZEPAProfile profile = ZEPAProfile::makeDefault();
   for (unsigned round = 0;; ++round) {
-    // Lengths change every round, so a torn write could not pass for a whole one.
-    profile.keyColors.clear();
-    for (unsigned key = 1; key <= round % 140 + 1; ++key) {
-      profile.keyColors.push_back(KeyColor{static_cast<std::uint8_t>(key), RGBColor{1, 2, 3}});
-    }
-    profile.name = std::string(round % 300, 'x');
+    profile.name = std::string(round % 5000, 'x');  // a torn file could not pass for a whole one
     ASSERT_TRUE(store.save(profile));
     if (round == 0) {
       std::puts("saving");

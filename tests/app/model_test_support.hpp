@@ -46,8 +46,8 @@ inline void writeFile(const QString& path, const std::string& bytes) {
   file.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
-// Private settings and data folders per test, the in-process simulator as the keyboards, a
-// recording sleeper and Sunday 9 March 2025, 14:05:07 as the date.
+// Private settings and data folders per test, the in-process simulator as the keyboards and
+// Sunday 9 March 2025, 14:05:07 as the date.
 class ModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,21 +63,18 @@ class ModelTest : public ::testing::Test {
   }
 
   void useKeyboards(bool zepa, bool halvern) {
-    sim::SimulatorOptions options;
-    options.zepa = zepa;
-    options.halvern = halvern;
-    simulator_ = std::make_shared<sim::InProcessBackend>(options);
+    simulator_ =
+        std::make_shared<sim::InProcessBackend>(sim::SimulatorOptions{zepa, halvern, 0, {}});
     backend_ = std::make_shared<PluggableBackend>(simulator_);
   }
+  // Sleeps are counted, not slept: a model that dropped the sleeper would pause for real.
   ModelEnvironment environment() {
     if (!backend_) useKeyboards(true, true);
-    ModelEnvironment env;
-    env.backend = backend_;
-    // A model that dropped the sleeper would fall back to real pauses.
-    env.sleeper = [pauses = pauses_](std::chrono::microseconds) { ++*pauses; };
-    env.calendar = [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; };
-    env.keymapProgram = home_.filePath("no-keymap-tool");
-    return env;
+    return {backend_,
+            [pauses = pauses_](auto) { ++*pauses; },
+            [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; },
+            home_.filePath("no-keymap-tool"),
+            {}};
   }
   std::unique_ptr<AppModel> makeModel() { return std::make_unique<AppModel>(environment()); }
 
