@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "canned_backend.hpp"
+#include "hid_traffic.hpp"
 
 namespace zepa {
 namespace {
@@ -106,7 +106,6 @@ TEST(HalvernDevice, LightingChangesOnlyTheEffectsBytes) {
       {{HalvernEffect::wave, {1, 2, 3}, 4, 3, true}, "18:03 70:04 71:37", false},
       {{HalvernEffect::aurora, {0xff, 0, 0x80}, 2, 1, true}, "18:0b 86:02 87:17", true},
       {{HalvernEffect::prism, {1, 2, 3}, 1, 2, false}, "18:10 96:01 97:20", false},
-      {{HalvernEffect::tidal, {4, 5, 6}, 4, 4, true}, "18:12 100:04 101:47", true},
   };
   for (const auto& [config, changes, colorReport] : rows) {
     SCOPED_TRACE(name(config.effect));

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "canned_backend.hpp"
+#include "hid_traffic.hpp"
 
 namespace zepa::hid {
 namespace {

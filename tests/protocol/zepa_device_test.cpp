@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "canned_backend.hpp"
+#include "hid_traffic.hpp"
 
 namespace zepa {
 namespace {

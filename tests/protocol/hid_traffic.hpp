@@ -5,7 +5,6 @@
 #include <functional>
 #include <sstream>
 
-#include "protocol/hid/hid.hpp"
 #include "protocol/pacing.hpp"
 #include "protocol/zepa_error.hpp"
 #include "tools/sim/in_process_backend.hpp"
@@ -126,10 +125,10 @@ struct CannedBackend : hid::Backend {
     CannedBackend& owner;
     std::size_t index, reads = 0;
     Device(CannedBackend& o, std::size_t i) : owner(o), index(i) {}
-    const Interface& spec() const { return owner.interfaces[index]; }
+    const Interface& setup() const { return owner.interfaces[index]; }
     std::optional<std::int64_t> property(std::string_view key) const override {
-      if (key == "PrimaryUsagePage") return spec().page;
-      return key == "MaxFeatureReportSize" ? spec().size : std::nullopt;
+      if (key == "PrimaryUsagePage") return setup().page;
+      return key == "MaxFeatureReportSize" ? setup().size : std::nullopt;
     }
     hid::IOReturn open() override { return note("open"), hid::kIOReturnSuccess; }
     void close() override { note("close"); }
@@ -139,9 +138,9 @@ struct CannedBackend : hid::Backend {
     }
     hid::IOReturn getReport(hid::ReportType, std::uint8_t, std::span<std::uint8_t> buffer,
                             std::size_t& length) override {
-      const Bytes& a = spec().answers.at(std::min(reads++, spec().answers.size() - 1));
+      const Bytes& a = setup().answers.at(std::min(reads++, setup().answers.size() - 1));
       std::copy_n(a.begin(), std::min(a.size(), buffer.size()), buffer.begin());
-      length = spec().claimed ? spec().claimed : a.size();
+      length = setup().claimed ? setup().claimed : a.size();
       return note("GET"), hid::kIOReturnSuccess;
     }
     void note(const std::string& what) {
