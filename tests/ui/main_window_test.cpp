@@ -20,11 +20,11 @@ class MainWindowTest : public ViewTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
-    store("autoClock", false);  // no start-up traffic unless a test asks for it
+    settings().setValue("autoClock", false);  // no start-up traffic unless a test asks for it
   }
 };
 
-TEST_F(MainWindowTest, HeaderFollowsTheAttachedKeyboards) {
+TEST_F(MainWindowTest, HeaderFollowsTheAttachedKeyboardsAndThePickerSwapsTheForms) {
   const std::pair<Attached, const char*> rows[] = {
       {Attached::none, "Keine unterstützte Tastatur verbunden"},
       {Attached::zepa, "ZEPA VX10 verbunden"},
@@ -32,7 +32,8 @@ TEST_F(MainWindowTest, HeaderFollowsTheAttachedKeyboards) {
       {Attached::both, "ZEPA VX10 | Halvern Corvane Pro 108"}};  // the picker's entries
   for (const auto& [attached, header] : rows) {
     SCOPED_TRACE(header);
-    auto& window = open<MainWindow>(attached);
+    attach(attached);
+    auto& window = open<MainWindow>();
     auto* picker = find<QComboBox>(window, "keyboardPicker");
     QStringList entries;
     for (int i = 0; i < picker->count(); ++i) entries << picker->itemText(i);
@@ -44,26 +45,20 @@ TEST_F(MainWindowTest, HeaderFollowsTheAttachedKeyboards) {
     EXPECT_EQ(text(window, "statusText"), "Bereit");
     EXPECT_FALSE(find(window, "busyIndicator")->isVisible());
   }
-}
-
-TEST_F(MainWindowTest, TabsPickerAndRefreshButton) {
-  AppModel& model = attach(Attached::both);
-  auto& window = open<MainWindow>();
+  const QWidget& window = *view_;  // both keyboards
   auto* tabs = find<QTabWidget>(window, "tabs");
   QStringList labels;
-  for (int i = 0; i < tabs->count(); ++i) {
-    labels << tabs->tabText(i);
-    EXPECT_FALSE(tabs->tabIcon(i).isNull()) << i;
-  }
+  for (int i = 0; i < tabs->count(); ++i) labels << tabs->tabText(i);
   EXPECT_EQ(labels, QStringList({"Beleuchtung", "Einzeltasten", "Tasten", "Display"}));
+  for (int i = 0; i < tabs->count(); ++i) EXPECT_FALSE(tabs->tabIcon(i).isNull()) << i;
   QTest::keyClick(find(window, "keyboardPicker"), Qt::Key_Down);
-  EXPECT_EQ(model.selectedKeyboard(), SupportedKeyboard::halvern);
+  EXPECT_EQ(model_->selectedKeyboard(), SupportedKeyboard::halvern);
   EXPECT_TRUE(find(window, "halvernLightingView")->isVisible());
   EXPECT_FALSE(find(window, "zepaLightingForm")->isVisible());
-  model.setConnected(false);  // believed gone until the button asks again
+  model_->setConnected(false);  // believed gone until the button asks again
   EXPECT_EQ(text(window, "connectionText"), "Keine unterstützte Tastatur verbunden");
   click(window, "refreshButton");
-  EXPECT_TRUE(model.connected() && find(window, "keyboardPicker")->isVisible());
+  EXPECT_TRUE(model_->connected() && find(window, "keyboardPicker")->isVisible());
 }
 
 TEST_F(MainWindowTest, SendingNeedsAKeyboardAndNoRunningOperationOnEveryZepaTab) {
@@ -105,7 +100,7 @@ TEST_F(MainWindowTest, SendingNeedsAKeyboardAndNoRunningOperationOnEveryZepaTab)
 }
 
 TEST_F(MainWindowTest, StartUpRunShowsBusyThenTheOutcomeAndRunsOnce) {
-  store("autoClock", true);
+  settings().setValue("autoClock", true);
   AppModel& model = attach(Attached::zepa);
   auto& window = open<MainWindow>();
   EXPECT_TRUE(find(window, "busyIndicator")->isVisible());

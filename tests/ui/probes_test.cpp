@@ -14,29 +14,17 @@ using test::readFile;
 const char* const notFound = "ERROR: Halvern Corvane Pro wurde nicht per USB gefunden.\n";
 const QString program = QStringLiteral(ZEPA_BIN_DIR "/zepa-control");
 
-// What the process runs cannot show: refused access and a block the keyboard changed.
-TEST(ProbeText, ErrorsAndMismatch) {
-  const struct {
-    QByteArray (*probe)(std::shared_ptr<hid::Backend>, Sleeper);
-    bool halvern;
-    const char* fault;  // "corrupt": the keyboard changes byte 120 when written
-    std::string expected;
-  } rows[] = {{&halvernModelProbe, true, "open:EACCES",
-               "ERROR: Linux verweigert den HID-Zugriff. Bitte die udev-Regel von ZEPA Control "
-               "installieren (zepa-control --print-udev-rules) und die Tastatur neu verbinden.\n"},
-              {&halvernWriteTestProbe, true, "corrupt", "MISMATCH\n"},
-              {&halvernWriteTestProbe, false, "", notFound}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.expected);
-    sim::SimulatorOptions options;
-    options.halvern = row.halvern;
-    auto backend = std::make_shared<sim::InProcessBackend>(options);
-    if (std::string(row.fault) == "corrupt")
-      backend->halvern().corruptOnWrite(120);
-    else if (*row.fault)
-      backend->addFault(row.fault);
-    EXPECT_EQ(row.probe(backend, [](std::chrono::microseconds) {}).toStdString(), row.expected);
-  }
+// What the process runs cannot show: a block the keyboard changed, and refused access.
+TEST(ProbeText, MismatchAndRefusedAccess) {
+  auto backend = std::make_shared<sim::InProcessBackend>(sim::SimulatorOptions{});
+  const Sleeper none = [](std::chrono::microseconds) {};
+  EXPECT_EQ(halvernWriteTestProbe(backend, none).toStdString(), "OK\n");
+  backend->halvern().corruptOnWrite(120);
+  EXPECT_EQ(halvernWriteTestProbe(backend, none).toStdString(), "MISMATCH\n");
+  backend->addFault("open:EACCES");
+  EXPECT_EQ(halvernModelProbe(backend, none).toStdString(),
+            "ERROR: Linux verweigert den HID-Zugriff. Bitte die udev-Regel von ZEPA Control "
+            "installieren (zepa-control --print-udev-rules) und die Tastatur neu verbinden.\n");
 }
 
 TEST(ProbeText, OptionsTakeTheNextArgument) {
@@ -45,12 +33,7 @@ TEST(ProbeText, OptionsTakeTheNextArgument) {
     QStringList arguments;
     std::optional<QString> probeFile, writeTestFile, deviceRoot;
   } rows[] = {
-      {{program}, {}, {}, {}},
-      {{program, "--halvern-probe-file", "out.txt"}, "out.txt", {}, {}},
-      {{program, "--halvern-probe-file"}, {}, {}, {}},
-      {{program, "--halvern-probe-file=out.txt"}, {}, {}, {}},
       {{program, "--halvern-probe-file", "a", "--halvern-probe-file", "b"}, "a", {}, {}},
-      {{program, "--halvern-write-test-file", "w", "--halvern-probe-file", "p"}, "p", "w", {}},
       // The value is whatever follows, even another option.
       {{program, "--halvern-probe-file", "--device-root", "/tmp/r"}, "--device-root", {}, "/tmp/r"},
       // The program path is part of the list that is searched.

@@ -69,26 +69,15 @@ class ViewTest : public test::ModelTest {
     combo->setCurrentIndex(index);
     emit combo->activated(index);
   }
-  // At a window's size, as the user sees it; unshown buttons have no height to click.
-  static void present(QWidget& view) {
-    view.resize(900, 640);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-  }
-  // A view of the current model, laid out and shown.
+  // A view of the current model at a window's size, shown: unshown buttons have no height to
+  // click.
   template <typename View>
   View& open() {
     view_ = std::make_unique<View>(*model_);
-    present(*view_);
+    view_->resize(900, 640);
+    view_->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(view_.get()));
     return static_cast<View&>(*view_);
-  }
-  template <typename View>
-  View& open(Attached attached) {
-    attach(attached);
-    return open<View>();
-  }
-  static void store(const char* key, const QVariant& value) {
-    settings().setValue(QLatin1String(key), value);
   }
 
   std::unique_ptr<AppModel> model_;
