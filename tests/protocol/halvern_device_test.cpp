@@ -54,24 +54,24 @@ std::vector<std::string> trace(const std::string& script) {
 Operation lighting(const HalvernLightingConfig& config) {
   return [=](auto& d) { d.setLighting(config); };
 }
-const std::string range = "Halvern-Helligkeit und -Tempo müssen zwischen 0 und 4 liegen.";
-const std::string read = "SET 06 84 00 00 01 00 80 00; pause; pause; GET;";
+const std::string badRange = "Halvern-Helligkeit und -Tempo müssen zwischen 0 und 4 liegen.";
+const std::string configRead = "SET 06 84 00 00 01 00 80 00; pause; pause; GET;";
 
 // The four reports and their pacing (an answer is read 50 ms after its request), and requests
 // refused before any report: the trace and the error each gives.
 const std::tuple<const char*, std::string, std::string, Operation> sequences[] = {
     {"model query", "SET 06 82 01 00 01 00 06; pause; pause; GET", "",
      [](auto& d) { d.queryModel(); }},
-    {"configuration read", read, "", [](auto& d) { d.readConfig(); }},
-    {"write-back", read + "SET 06 04 00 00 01 00 80 00 ab @135 cd; pause;" + read, "",
+    {"configuration read", configRead, "", [](auto& d) { d.readConfig(); }},
+    {"write-back", configRead + "SET 06 04 00 00 01 00 80 00 ab @135 cd; pause;" + configRead, "",
      [](auto& d) { d.verifyUnchangedConfigWrite(); }},
     {"static colour",
-     read + "SET 06 04 00 00 01 00 80 00 ab @18 01 @135 cd; pause;"
-            "SET 06 0a 00 00 00 00 00 02 @29 11 22 33 @514 5a a5; pause",
+     configRead + "SET 06 04 00 00 01 00 80 00 ab @18 01 @135 cd; pause;"
+                  "SET 06 0a 00 00 00 00 00 02 @29 11 22 33 @514 5a a5; pause",
      "", lighting({HalvernEffect::staticColor, {0x11, 0x22, 0x33}, 0, 0, 0})},
-    {"brightness 5", "", range, lighting({HalvernEffect::aurora, {}, 5, 0, 0})},
-    {"speed 5", "", range, lighting({HalvernEffect::aurora, {}, 0, 5, 0})},
-    {"off, brightness 255", "", range, lighting({HalvernEffect::off, {}, 255, 0, 0})},
+    {"brightness 5", "", badRange, lighting({HalvernEffect::aurora, {}, 5, 0, 0})},
+    {"speed 5", "", badRange, lighting({HalvernEffect::aurora, {}, 0, 5, 0})},
+    {"off, brightness 255", "", badRange, lighting({HalvernEffect::off, {}, 255, 0, 0})},
     {"effect 19", "", "Unbekannter Halvern-Effekt (19).",
      lighting({HalvernEffect(19), {}, 4, 4, 0})},
     {"effect -1", "", "Unbekannter Halvern-Effekt (-1).",
@@ -143,14 +143,14 @@ TEST(HalvernDevice, AnswersAreCheckedAndCut) {
       {true, answer("06 82", 13), 0, refused + "06 82 02 03 04 05 06 07"},
       {true, answer("06 84", 14), 0, refused + "06 84 02 03 04 05 06 07"},
   };
-  for (const auto& [model, bytes, claimed, outcome] : rows) {
-    SCOPED_TRACE(hexBytes(bytes, 2) + " / " + std::to_string(bytes.size()));
-    HalvernDevice device(canned({{{}, 520, {bytes}, claimed}}), [](auto) {});
+  for (const auto& [model, reply, claimed, outcome] : rows) {
+    SCOPED_TRACE(hexBytes(reply, 2) + " / " + std::to_string(reply.size()));
+    HalvernDevice device(canned({{{}, 520, {reply}, claimed}}), [](auto) {});
     Bytes response;
     const std::string failure = failureOf(
         [&] { response = model ? device.queryModel().response : device.readConfig().response; });
     EXPECT_EQ(failure.empty() ? "ok " + std::to_string(response.size()) : failure, outcome);
-    EXPECT_EQ(hexBytes(response), hexBytes(bytes, response.size()));
+    EXPECT_EQ(hexBytes(response), hexBytes(reply, response.size()));
   }
 }
 

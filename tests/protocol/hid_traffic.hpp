@@ -71,12 +71,11 @@ struct Trace {
   }
 };
 
-// Runs `run` on a fresh Rig (a Trace) without faults, then once per fault the simulator can
-// put on each call of `expected` ("GET … unchecked": a read whose answer is not examined).
-// Without faults it gives the expected trace and ends in `ending` ("" success). With one, the error
-// is the fault's
-// ("" none; a refused answer matches by its opening words) and the trace stops at the failed
-// call, which may or may not show: no pause and nothing sent after it.
+// Runs `run` on a fresh Rig (a Trace): once without faults, which must give the expected
+// trace and end in `ending` ("" for success); then once per fault the simulator can put on
+// each call of `expected` ("GET … unchecked": a read whose answer is not examined). A fault
+// must end in its error ("" none; a refused answer matches by its opening words) and cut the
+// trace at the failed call, which may or may not show: no pause and nothing sent after it.
 template <typename Rig>
 void expectTraceAndEachFaultStops(const std::vector<std::string>& expected,
                                   const std::function<std::string(Rig&)>& run,
