@@ -9,42 +9,24 @@
 
 namespace zepa::test {
 
-class OperationTest : public ModelTest {
- protected:
-  // What the ZEPA firmware took: the lighting report's first 16 bytes, the clock, and each
-  // written slot as "index: bytes" (per-key: key RGB; remaps: action, param1-3).
-  std::string applied() const {
-    const nlohmann::json state = simulator_->zepaState();
-    std::ostringstream out;
-    if (!state["lighting"].is_null()) out << state["lighting"]["report"].get<std::string>() << "; ";
-    if (!state["clock"].is_null()) out << state["clock"].dump() << "; ";
-    for (const char* block : {"perKeyColors", "baseRemaps"}) {
-      for (const auto& slot : state[block]) {
-        std::vector<std::uint8_t> bytes;
-        for (const char* field :
-             {"key", "red", "green", "blue", "action", "param1", "param2", "param3"})
-          if (slot.contains(field)) bytes.push_back(slot[field].get<std::uint8_t>());
-        out << slot["index"] << ": " << hexBytes(bytes) << "; ";
-      }
+// What the ZEPA firmware took: the lighting report's first 16 bytes, the clock, and each
+// written slot as "index: bytes" (per-key: key RGB; remaps: action, param1-3).
+std::string applied(const sim::InProcessBackend& simulator) {
+  const nlohmann::json state = simulator.zepaState();
+  std::ostringstream out;
+  if (!state["lighting"].is_null()) out << state["lighting"]["report"].get<std::string>() << "; ";
+  if (!state["clock"].is_null()) out << state["clock"].dump() << "; ";
+  for (const char* block : {"perKeyColors", "baseRemaps"}) {
+    for (const auto& slot : state[block]) {
+      std::vector<std::uint8_t> bytes;
+      for (const char* field :
+           {"key", "red", "green", "blue", "action", "param1", "param2", "param3"})
+        if (slot.contains(field)) bytes.push_back(slot[field].get<std::uint8_t>());
+      out << slot["index"] << ": " << hexBytes(bytes) << "; ";
     }
-    return out.str();
   }
-  // A stand-in for zepa-keymap that records its arguments one per line, writes `errorText`
-  // (printf format) to standard error and ends with `exit`.
-  // "missing" and "not executable" name a tool that cannot be started.
-  std::unique_ptr<AppModel> withKeymapTool(const std::string& errorText, const std::string& exit) {
-    writeFile(tool(), "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" +
-                          home_.filePath("args").toStdString() + "'\nprintf '" + errorText +
-                          "' >&2\n" + exit + "\n");
-    QFile(tool()).setPermissions(exit == "not executable" ? QFile::ReadOwner
-                                                          : QFile::ReadOwner | QFile::ExeOwner);
-    ModelEnvironment env = environment();
-    env.keymapProgram = exit == "missing" ? home_.filePath("missing") : tool();
-    env.keymapArguments = {"--device-root", "/tmp/root"};
-    return std::make_unique<AppModel>(env);
-  }
-  QString tool() const { return home_.filePath("tool/zepa-keymap"); }
-};
+  return out.str();
+}
 
 const std::string sunday =
     R"({"day":9,"hour":14,"minute":5,"month":3,"profile":1,"second":7,"weekday":0,"year":2025}; )";
@@ -55,18 +37,19 @@ KeyRemap remap(std::uint8_t source, std::uint8_t param1, std::uint8_t param2) {
   return KeyRemap{source, RemapAction::key, param1, param2, 0};
 }
 
-// Each operation on a profile with key colours 4 and 9, keys 3-5 selected, remaps for 55 and 20
+// Each request on a profile with key colours 4 and 9, keys 3-5 selected, remaps for 55 and 20
 // and the colour (1.0, 0.5, 0.0) picked; then again on a keyboard pulled before the request.
-TEST_F(OperationTest, EachOperationSucceedsOrFailsWithoutSaving) {
-  using Request = std::function<void(AppModel&)>;
+TEST_F(ModelTest, EachOperationSucceedsOrFailsWithoutSaving) {
   // clang-format off
-  const std::tuple<Request, const char*, std::string> cases[] = {
+  const std::tuple<std::function<void(AppModel&)>, const char*, std::string> cases[] = {
       {&AppModel::applyLighting, "Beleuchtung aktualisiert", "0b ff 7f 00 00 00 00 00 01 05 03 00 00 00 aa 55; "},
       {&AppModel::applyPerKey, "Einzeltastenfarben aktualisiert",
        perKeyLighting + "3: 03 ff 7f 00; 4: 04 ff 7f 00; 5: 05 ff 7f 00; 9: 09 09 09 09; "},
       {&AppModel::clearPerKey, "Einzeltastenfarben gelöscht", perKeyLighting},
       {&AppModel::syncClock, "Uhr synchronisiert", sunday},
-      {&AppModel::addRemap, "Tastenbelegung aktualisiert", "20: 02 00 07 00; 55: 02 01 00 00; "},
+      {&AppModel::addRemap, "Tastenbelegung aktualisiert", "20: 02 00 07 00; 55: 02 01 00 00; "},  // Ctrl L
+      {[](AppModel& m) { m.setTargetIndex(56); m.addRemap(); }, "Tastenbelegung aktualisiert",
+       "20: 02 00 07 00; 55: 02 00 04 00; "},  // A
       {&AppModel::applyRemaps, "Tastenbelegung aktualisiert", "20: 02 00 07 00; 55: 02 00 09 00; "},
       {&AppModel::resetRemaps, "Tastenbelegung aktualisiert", ""},
       {[](AppModel& m) { m.previewEffect(19); }, "Firmware-ID 19 wird getestet",
@@ -87,13 +70,28 @@ TEST_F(OperationTest, EachOperationSucceedsOrFailsWithoutSaving) {
     });
     request(*model);
     const std::string snapshot = encodeProfile(model->profile());
-    EXPECT_EQ(status(*model), "Wird übertragen …");
+    // While it runs, further requests are dropped and leave the error line alone.
+    model->setErrorMessage(QStringLiteral("alt"));
+    QSignalSpy started(model.get(), &AppModel::busyChanged);
+    for (auto other : {&AppModel::syncClock, &AppModel::applyHalvernLighting, &AppModel::startup})
+      (model.get()->*other)();
+    EXPECT_EQ(started.count(), 0);
+    EXPECT_EQ(status(*model), "Wird übertragen …: alt");
+    model->setErrorMessage(std::nullopt);
     model->editProfile([](ZEPAProfile& p) { p.name = "Nacht"; });  // undone by the snapshot
     waitUntilIdle(*model);
     EXPECT_EQ(status(*model), message);
-    EXPECT_EQ(applied(), sent);
+    EXPECT_EQ(applied(*simulator_), sent);
     EXPECT_EQ(encodeProfile(model->profile()), snapshot);
     EXPECT_EQ(readFile(profilePath()), snapshot);
+    const auto& keys = model->profile().keyColors;  // one colour per key, in key order
+    EXPECT_TRUE(std::ranges::adjacent_find(keys, std::ranges::greater_equal{}, &KeyColor::index) ==
+                keys.end());
+    model->setTargetIndex(0);  // no key has index 0
+    model->addRemap();
+    model->previewEffect(-1);  // nor a firmware ID outside 0-19
+    model->previewEffect(20);
+    EXPECT_FALSE(model->busy());
 
     auto unplugged = makeModel();
     backend_->zepa = false;
@@ -101,56 +99,14 @@ TEST_F(OperationTest, EachOperationSucceedsOrFailsWithoutSaving) {
     request(*unplugged);
     waitUntilIdle(*unplugged);
     EXPECT_EQ(status(*unplugged), notFound);
-    EXPECT_EQ(unplugged->connectedKeyboards(), KeyboardList{SupportedKeyboard::halvern});
-    EXPECT_EQ(unplugged->selectedKeyboard(), SupportedKeyboard::halvern);
+    EXPECT_EQ(std::pair(unplugged->connectedKeyboards(), unplugged->selectedKeyboard()),
+              std::pair(KeyboardList{SupportedKeyboard::halvern}, SupportedKeyboard::halvern));
     EXPECT_EQ(readFile(profilePath()), snapshot);
   }
   EXPECT_GT(*pauses_, 0);
 }
 
-// While one request runs, others are dropped (the colour is taken, the error kept). Afterwards:
-// one colour per key in key order, a hand-edited duplicate keeping its last entry; a replaced
-// remap moves last, a plain key as its usage; requests without a known target send nothing.
-TEST_F(OperationTest, RequestsWhileBusyOrWithoutATargetAreDropped) {
-  auto model = makeModel();
-  model->editProfile([](ZEPAProfile& p) {
-    p.keyColors = {{9, {9, 9, 9}}, {4, {1, 2, 3}}, {9, {8, 8, 8}}};
-    p.remaps = {remap(55, 0, 9), remap(20, 0, 7), remap(10, 0, 8)};
-  });
-  model->setSelectedKeys({5, 3});
-  model->applyPerKey();
-  model->setErrorMessage(QStringLiteral("alt"));
-  QSignalSpy started(model.get(), &AppModel::busyChanged);
-  model->setSelectedColor(QColor(255, 0, 0));
-  for (auto request : {&AppModel::applyLighting, &AppModel::syncClock, &AppModel::startup,
-                       &AppModel::applyHalvernLighting, &AppModel::addHalvernRemap})
-    (model.get()->*request)();
-  EXPECT_EQ(started.count(), 0);
-  EXPECT_EQ(status(*model), "Wird übertragen …: alt");
-  EXPECT_EQ(stored("halvernRemaps"), encodeKeyRemaps({remap(0x39, 0, 0xE0)}));  // not applied
-  waitUntilIdle(*model);
-  EXPECT_EQ(applied(),
-            perKeyLighting + "3: 03 00 d2 ff; 4: 04 01 02 03; 5: 05 00 d2 ff; 9: 09 08 08 08; ");
-  const RGBColor cyan = RGBColor::cyan;  // the snapshot's colour, not the one taken meanwhile
-  EXPECT_EQ(model->profile().lighting.color, cyan);
-  EXPECT_EQ(model->profile().keyColors,
-            (std::vector<KeyColor>{{3, cyan}, {4, {1, 2, 3}}, {5, cyan}, {9, {8, 8, 8}}}));
-  model->setTargetIndex(56);  // A
-  model->addRemap();
-  waitUntilIdle(*model);
-  const std::vector<KeyRemap> remaps{remap(20, 0, 7), remap(10, 0, 8), remap(55, 0, 0x04)};
-  EXPECT_EQ(model->profile().remaps, remaps);
-  const auto sent = simulator_->log().size();
-  model->setTargetIndex(0);  // no key has index 0
-  model->addRemap();
-  model->previewEffect(-1);
-  model->previewEffect(20);
-  EXPECT_FALSE(model->busy());
-  EXPECT_EQ(model->profile().remaps, remaps);
-  EXPECT_EQ(simulator_->log().size(), sent);
-}
-
-TEST_F(OperationTest, StartupFollowsTheStoredOptionsOnce) {
+TEST_F(ModelTest, StartupFollowsTheStoredOptionsOnce) {
   const std::tuple<bool, QVariant, QVariant, const char*, std::string> cases[] = {
       {true, {}, {}, "Uhr synchronisiert", sunday},  // nothing stored
       {true, true, true, "Uhr und Profil synchronisiert", profileLighting + sunday},
@@ -171,7 +127,7 @@ TEST_F(OperationTest, StartupFollowsTheStoredOptionsOnce) {
     model->startup();
     waitUntilIdle(*model);
     EXPECT_EQ(status(*model), message);
-    EXPECT_EQ(applied(), sent);
+    EXPECT_EQ(applied(*simulator_), sent);
     EXPECT_EQ(QFile::exists(profilePath()), !sent.empty());
     model->refreshConnection();
     model->startup();  // never a second time, even with the keyboard attached now
@@ -180,7 +136,7 @@ TEST_F(OperationTest, StartupFollowsTheStoredOptionsOnce) {
 }
 
 // Edited as sent but multicoloured and without a colour; the picked colour goes with it.
-TEST_F(OperationTest, HalvernLightingIsStoredOnlyAfterTheKeyboardTookIt) {
+TEST_F(ModelTest, HalvernLightingIsStoredOnlyAfterTheKeyboardTookIt) {
   using enum HalvernEffect;
   const RGBColor picked{200, 100, 50};
   const QString taken = "Halvern-Beleuchtung aktualisiert";
@@ -200,7 +156,6 @@ TEST_F(OperationTest, HalvernLightingIsStoredOnlyAfterTheKeyboardTookIt) {
     model->setHalvernLighting({sent.effect, {}, sent.brightness, sent.speed, true});
     model->setHalvernSelectedColor(QColor(200, 100, 50));
     model->applyHalvernLighting();
-    EXPECT_EQ(model->halvernLighting(), sent);
     model->editHalvernLighting([](HalvernLightingConfig& l) { l.speed = 0; });
     waitUntilIdle(*model);
     const bool failed = message != taken;
@@ -208,28 +163,58 @@ TEST_F(OperationTest, HalvernLightingIsStoredOnlyAfterTheKeyboardTookIt) {
     EXPECT_EQ(model->halvernConnected(), attached);
     EXPECT_EQ(stored("halvernLighting"), failed ? "<absent>" : encodeHalvernLighting(sent));
     EXPECT_EQ(simulator_->halvernState()["effect"], failed ? before : rawValue(sent.effect));
-    sent.speed = failed ? 0 : sent.speed;  // on success the snapshot undoes the edit
+    sent.speed = failed ? 0 : sent.speed;  // as taken; on success the snapshot undoes the edit
     EXPECT_EQ(model->halvernLighting(), sent);
-    EXPECT_FALSE(QFile::exists(profilePath()));
   }
 }
 
-// The new pair replaces the key's old one, the list is stored sorted by key, and the tool gets
-// exactly the device root and the five arguments of the key-mapping call.
-TEST_F(OperationTest, HalvernRemapsAreStoredAndHandedToTheKeymapTool) {
-  auto model = withKeymapTool("", "exit 0");
-  model->setHalvernRemaps({remap(0x39, 0, 0xE0), remap(0x04, 0, 0x05)});
-  model->setHalvernSourceHID(0x04);
-  model->setHalvernTargetHID(0x06);
-  model->addHalvernRemap();
+// Adding a pair replaces the key's old one and stores the list sorted by key before the tool
+// runs; the tool gets the device root and the five arguments of the key-mapping call, and its
+// outcome alone decides the status: it never opens the HID interface.
+TEST_F(ModelTest, HalvernRemapsAreStoredAndHandedToTheKeymapTool) {
+  const QString tool = home_.filePath("tool/zepa-keymap"), active = "Halvern-Tastenbelegung aktiv";
+  const QString fallback = "Fehler: zepa-keymap konnte die Tastenbelegung nicht anwenden.";
+  const std::tuple<const char*, const char*, QString> cases[] = {
+      {"Warnung\\n", "exit 0", active},
+      {"   Keine Tastatur gefunden.\\n", "exit 1", "Fehler: Keine Tastatur gefunden."},
+      {"", "exit 1", fallback},
+      {" \\n\\t", "exit 3", fallback},
+      {"\\377\\376 kaputt", "exit 1", fallback},  // not UTF-8
+      {"halb", "kill -9 $$", "Fehler: halb"},
+      {"", "missing",
+       "Fehler: Das Programm " + home_.filePath("missing") + " wurde nicht gefunden."},
+      {"", "not executable", "Fehler: Das Programm " + tool + " ist nicht ausführbar."},
+  };
   const std::vector<KeyRemap> expected{remap(0x04, 0, 0x06), remap(0x39, 0, 0xE0)};
-  EXPECT_EQ(model->halvernRemaps(), expected);
-  EXPECT_EQ(stored("halvernRemaps"), encodeKeyRemaps(expected));
-  EXPECT_EQ(status(*model), "Tastenbelegung wird angewendet …");
-  waitUntilIdle(*model);
-  EXPECT_EQ(status(*model), "Halvern-Tastenbelegung aktiv");
-  const QStringList args =
-      QString::fromStdString(readFile(home_.filePath("args"))).split('\n', Qt::SkipEmptyParts);
+  const std::string arguments = home_.filePath("args").toStdString();
+  for (const auto& [errorText, exit, message] : cases) {
+    SCOPED_TRACE(std::string(exit) + ", " + errorText);
+    // A stand-in for zepa-keymap: records its arguments one per line, writes `errorText`
+    // (printf format) to standard error and ends with `exit`.
+    writeFile(tool, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + arguments + "'\nprintf '" + errorText +
+                        "' >&2\n" + exit + "\n");
+    QFile(tool).setPermissions(exit == std::string("not executable")
+                                   ? QFile::ReadOwner
+                                   : QFile::ReadOwner | QFile::ExeOwner);
+    ModelEnvironment env = environment();
+    env.keymapProgram = exit == std::string("missing") ? home_.filePath("missing") : tool;
+    env.keymapArguments = {"--device-root", "/tmp/root"};
+    auto model = std::make_unique<AppModel>(env);
+    model->setHalvernRemaps({remap(0x39, 0, 0xE0), remap(0x04, 0, 0x05)});
+    model->setHalvernSourceHID(0x04);
+    model->setHalvernTargetHID(0x06);
+    QSignalSpy detection(model.get(), &AppModel::halvernConnectedChanged);
+    model->addHalvernRemap();
+    EXPECT_EQ(model->halvernRemaps(), expected);
+    EXPECT_EQ(stored("halvernRemaps"), encodeKeyRemaps(expected));
+    EXPECT_EQ(status(*model), "Tastenbelegung wird angewendet …");
+    waitUntilIdle(*model);
+    EXPECT_EQ(status(*model), message);
+    EXPECT_EQ(detection.count(), 0);
+  }
+  // As the last tool that started recorded them.
+  const QStringList args = QString::fromStdString(readFile(QString::fromStdString(arguments)))
+                               .split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(args.size(), 7) << args.join(' ').toStdString();
   EXPECT_EQ(args.mid(0, 6).join(' '),
             "--device-root /tmp/root property --matching "
@@ -239,30 +224,6 @@ TEST_F(OperationTest, HalvernRemapsAreStoredAndHandedToTheKeymapTool) {
             nlohmann::json::parse(R"({"UserKeyMapping":[
       {"HIDKeyboardModifierMappingSrc":30064771076,"HIDKeyboardModifierMappingDst":30064771078},
       {"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771296}]})"));
-}
-
-TEST_F(OperationTest, KeymapToolOutcomeDecidesTheStatus) {
-  const QString fallback = "Fehler: zepa-keymap konnte die Tastenbelegung nicht anwenden.";
-  const std::tuple<const char*, const char*, QString> cases[] = {
-      {"   Keine Tastatur gefunden.\\n", "exit 1", "Fehler: Keine Tastatur gefunden."},
-      {"", "exit 1", fallback},
-      {" \\n\\t", "exit 3", fallback},
-      {"\\377\\376 kaputt", "exit 1", fallback},  // not UTF-8
-      {"halb", "kill -9 $$", "Fehler: halb"},
-      {"Warnung\\n", "exit 0", "Halvern-Tastenbelegung zurückgesetzt"},
-      {"", "missing",
-       "Fehler: Das Programm " + home_.filePath("missing") + " wurde nicht gefunden."},
-      {"", "not executable", "Fehler: Das Programm " + tool() + " ist nicht ausführbar."},
-  };
-  for (const auto& [errorText, exit, message] : cases) {
-    SCOPED_TRACE(std::string(exit) + ", " + errorText);
-    auto model = withKeymapTool(errorText, exit);
-    QSignalSpy detection(model.get(), &AppModel::halvernConnectedChanged);
-    model->applyHalvernRemaps();
-    waitUntilIdle(*model);
-    EXPECT_EQ(status(*model), message);
-    EXPECT_EQ(detection.count(), 0) << "the tool never opens the HID interface";
-  }
 }
 
 }  // namespace zepa::test
