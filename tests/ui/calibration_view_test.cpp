@@ -33,69 +33,69 @@ class CalibrationViewTest : public ViewTest {
     const auto lighting = simulator_->zepaState()["lighting"];
     return lighting.is_null() ? "none" : lighting["report"].get<std::string>();
   }
-  int applied() const { return simulator_->zepaState()["applied"].get<int>(); }
+  int sequences() const { return simulator_->zepaState()["applied"].get<int>(); }
 };
 
 TEST_F(CalibrationViewTest, ArrowsAndSavingWalkFromOneToNineteenWithAPreviewPerStep) {
-  const struct {
-    const char* action;  // an arrow, "save:" and the name typed, or "walk" with the arrows
-    int id;
-    bool previous, next;
-    const char* reference;
-    int applied;  // lighting sequences the keyboard took so far
-  } steps[] = {{"", 1, false, true, "Statisch", 0},
-               {"nextIdButton", 2, true, true, "Einzeln ein", 1},
-               {"previousIdButton", 1, false, true, "Statisch", 2},
-               {"save: Statisch ", 2, true, true, "Einzeln ein", 3},
-               {"walk", 19, true, false, "Pendeln", 20},
-               {"save:Mein Effekt", 19, true, false, "Pendeln", 20}};  // no preview at the end
+  // An arrow, "save:" and the name typed, or "walk" with the arrows; then the ID shown, the
+  // arrows enabled, its reference name and how many lighting sequences the keyboard took.
+  const std::tuple<const char*, int, bool, bool, const char*, int> steps[] = {
+      {"", 1, false, true, "Statisch", 0},
+      {"nextIdButton", 2, true, true, "Einzeln ein", 1},
+      {"previousIdButton", 1, false, true, "Statisch", 2},
+      {"save: Statisch ", 2, true, true, "Einzeln ein", 3},
+      {"walk", 19, true, false, "Pendeln", 20},
+      {"save:Mein Effekt", 19, true, false, "Pendeln", 20}};  // no preview at the end
   AppModel& model = attach(Attached::zepa);
+  model.setShowCalibration(true);
   auto& view = open<CalibrationView>();
   EXPECT_GE(view.minimumWidth(), 680);
   EXPECT_GE(view.minimumHeight(), 560);
-  for (const auto& s : steps) {
-    SCOPED_TRACE(testing::Message() << s.action << " to " << s.id);
-    const std::string action = s.action;
+  for (const auto& [step, id, previous, next, reference, applied] : steps) {
+    SCOPED_TRACE(testing::Message() << step << " to " << id);
+    const std::string action = step;
     const int from = view.effectID();
-    const QString typed = QString::fromUtf8(action.starts_with("save:") ? s.action + 5 : "");
-    if (action == "walk") walkTo(model, view, s.id);
+    const QString typed = QString::fromUtf8(action.starts_with("save:") ? step + 5 : "");
+    if (action == "walk") walkTo(model, view, id);
     if (!typed.isEmpty()) type(view, typed);
     if (!typed.isEmpty() || action.ends_with("IdButton")) {
-      click(view, typed.isEmpty() ? s.action : "saveButton");
+      click(view, typed.isEmpty() ? step : "saveButton");
       EXPECT_FALSE(find(view, "nextIdButton")->isEnabled()) << "while the preview is sent";
       waitUntilIdle(model);
     }
     if (!typed.isEmpty()) {
       EXPECT_EQ(model.customEffectNames().at(from), typed.trimmed().toStdString());
-      EXPECT_EQ(field(view), s.id == from ? typed : "") << "the name stored for the ID shown";
+      EXPECT_EQ(field(view), id == from ? typed : "") << "the name stored for the ID shown";
     }
-    EXPECT_EQ(view.effectID(), s.id);
-    EXPECT_EQ(find(view, "previousIdButton")->isEnabled(), s.previous);
-    EXPECT_EQ(find(view, "nextIdButton")->isEnabled(), s.next);
+    EXPECT_EQ(view.effectID(), id);
+    EXPECT_EQ(find(view, "previousIdButton")->isEnabled(), previous);
+    EXPECT_EQ(find(view, "nextIdButton")->isEnabled(), next);
     EXPECT_EQ(find<QPushButton>(view, "saveButton")->text(),
-              s.next ? "Speichern und nächste ID testen" : "Letzte Zuordnung speichern");
+              next ? "Speichern und nächste ID testen" : "Letzte Zuordnung speichern");
     EXPECT_EQ(text(view, "effectIdLabel") + " " + find<QPushButton>(view, "testButton")->text(),
-              QString::asprintf("%02d ID %02d jetzt testen", s.id, s.id));
-    EXPECT_EQ(text(view, "referenceName"), QString::fromUtf8(s.reference));
-    EXPECT_EQ(applied(), s.applied);
+              QString::asprintf("%02d ID %02d jetzt testen", id, id));
+    EXPECT_EQ(text(view, "referenceName"), QString::fromUtf8(reference));
+    EXPECT_EQ(sequences(), applied);
     // The test settings after the ID: cyan, brightness 5, speed 2, one colour.
-    EXPECT_EQ(shownLighting(), s.applied ? QString::asprintf("%02x", s.id).toStdString() +
-                                               " 00 d2 ff 00 00 00 00 00 05 02 00 00 00 aa 55"
-                                         : "none");
+    EXPECT_EQ(shownLighting(), applied ? QString::asprintf("%02x", id).toStdString() +
+                                             " 00 d2 ff 00 00 00 00 00 05 02 00 00 00 aa 55"
+                                       : "none");
   }
+  click(view, "finishButton");  // closes, and the profile's lighting replaces the test effect
+  EXPECT_FALSE(model.showCalibration() || view.isVisible());
+  waitUntilIdle(model);
+  EXPECT_EQ(model.message(), "Beleuchtung aktualisiert");
+  EXPECT_EQ(simulator_->zepaState()["lighting"]["effect"], rawValue(model.profile().lighting.mode));
 }
 
 TEST_F(CalibrationViewTest, AlreadyAssignedNoteComparesTheExactNameTheModelIgnoresCase) {
-  const struct {
-    int id;
-    bool typed;  // else chosen from the list
-    const char* name;
-    bool note;
-  } rows[] = {{15, false, "Wellen", true},
-              {15, true, "Wellen", true},
-              {15, true, "wellen", false},
-              {4, false, "Wellen", false},  // the ID it is assigned to
-              {15, false, "Atmen", false}};
+  const std::tuple<int, bool, const char*, bool> rows[] = {
+      // ID, typed or chosen, name, note
+      {15, false, "Wellen", true},
+      {15, true, "Wellen", true},
+      {15, true, "wellen", false},
+      {4, false, "Wellen", false},  // the ID it is assigned to
+      {15, false, "Atmen", false}};
   AppModel& model = attach(Attached::zepa);
   model.setCustomEffectName("Wellen", 4);
   auto& view = open<CalibrationView>();
@@ -103,17 +103,15 @@ TEST_F(CalibrationViewTest, AlreadyAssignedNoteComparesTheExactNameTheModelIgnor
   EXPECT_EQ(choice->count(), 20);
   EXPECT_EQ(choice->itemText(choice->findData("Wellen")), "✓ Wellen — ID 04");
   EXPECT_EQ(choice->itemText(choice->findData("Atmen")), "Atmen");
-  for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.name << " at " << row.id << (row.typed ? " typed" : ""));
-    walkTo(model, view, row.id);
-    if (row.typed)
-      type(view, QString::fromUtf8(row.name));
-    else
-      choose(view, "observedChoice", QString::fromUtf8(row.name));
-    EXPECT_EQ(view.observedName(), QString::fromUtf8(row.name));
-    EXPECT_EQ(field(view), QString::fromUtf8(row.name)) << "choice and field edit one name";
-    EXPECT_EQ(shown(find(view, "alreadyAssignedNote"), &view), row.note);
-    if (row.note) {
+  for (const auto& [id, typed, name, note] : rows) {
+    SCOPED_TRACE(testing::Message() << name << " at " << id << (typed ? " typed" : ""));
+    walkTo(model, view, id);
+    typed ? type(view, QString::fromUtf8(name))
+          : choose(view, "observedChoice", QString::fromUtf8(name));
+    EXPECT_EQ(view.observedName(), QString::fromUtf8(name));
+    EXPECT_EQ(field(view), QString::fromUtf8(name)) << "choice and field edit one name";
+    EXPECT_EQ(find(view, "alreadyAssignedNote")->isVisible(), note);
+    if (note) {
       EXPECT_EQ(text(view, "alreadyAssignedNote"), "Bereits Firmware-ID 04 zugeordnet");
     }
   }
@@ -143,14 +141,14 @@ TEST_F(CalibrationViewTest, BlankNamesFooterCountCapsulesClearingAndReset) {
   click(view, "saveButton");
   waitUntilIdle(model);
   EXPECT_EQ(text(view, "savedCount"), "Gespeichert: 1 von 19");
-  EXPECT_TRUE(shown(find(view, "noAssignmentsText"), &view)) << "free text: no capsule";
+  EXPECT_TRUE(find(view, "noAssignmentsText")->isVisible()) << "free text: no capsule";
   choose(view, "observedChoice", "Atmen");
   click(view, "saveButton");
   waitUntilIdle(model);
   EXPECT_EQ(text(view, "savedCount"), "Gespeichert: 2 von 19");
   EXPECT_EQ(text(view, "capsule02"), "ID 02 → Atmen");
   EXPECT_EQ(view.findChild<QLabel*>("capsule01"), nullptr);
-  EXPECT_FALSE(shown(find(view, "noAssignmentsText"), &view));
+  EXPECT_FALSE(find(view, "noAssignmentsText")->isVisible());
 
   walkTo(model, view, 2);
   type(view, "");
@@ -163,21 +161,6 @@ TEST_F(CalibrationViewTest, BlankNamesFooterCountCapsulesClearingAndReset) {
   EXPECT_EQ(text(view, "savedCount"), "Gespeichert: 0 von 19");
   EXPECT_EQ(field(view), "");
   EXPECT_FALSE(settings().contains("customEffectNames"));
-}
-
-TEST_F(CalibrationViewTest, FinishingClosesAndRestoresTheProfileLighting) {
-  AppModel& model = attach(Attached::zepa);
-  model.setShowCalibration(true);
-  auto& view = open<CalibrationView>();
-  click(view, "testButton");
-  waitUntilIdle(model);
-  EXPECT_EQ(simulator_->zepaState()["lighting"]["effect"], 1);
-  click(view, "finishButton");
-  EXPECT_FALSE(model.showCalibration());
-  EXPECT_FALSE(view.isVisible());
-  waitUntilIdle(model);
-  EXPECT_EQ(model.message(), "Beleuchtung aktualisiert");
-  EXPECT_EQ(simulator_->zepaState()["lighting"]["effect"], rawValue(model.profile().lighting.mode));
 }
 
 }  // namespace

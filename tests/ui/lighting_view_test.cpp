@@ -25,31 +25,30 @@ class LightingViewTest : public ViewTest {
 };
 
 TEST_F(LightingViewTest, ControlsFollowTheSemanticModeOfTheChosenId) {
-  const struct {
-    int id;
-    const char* calibratedName;  // empty: not calibrated
-    const char* enabled;
-    bool direction;
-  } rows[] = {{0, "", "", false},
-              {1, "", "colorPicker colorfulSwitch", false},
-              {6, "", "speedSlider", false},
-              {10, "", "colorPicker colorfulSwitch speedSlider", true},
-              {3, "Scrollen", "colorPicker colorfulSwitch speedSlider", true},
-              {10, "Wellen", "colorPicker colorfulSwitch speedSlider", false},
-              {8, "Statisch", "colorPicker colorfulSwitch", false},
-              {3, "Mein Effekt", "colorPicker colorfulSwitch speedSlider", false}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << "ID " << row.id << " named '" << row.calibratedName << "'");
+  const std::tuple<int, const char*, const char*> rows[] = {
+      // ID, name recorded, controls
+      {0, "", ""},
+      {1, "", "colorPicker colorfulSwitch"},
+      {6, "", "speedSlider"},
+      {10, "", "colorPicker colorfulSwitch speedSlider directionLinks"},
+      {3, "Scrollen", "colorPicker colorfulSwitch speedSlider directionLinks"},
+      {10, "Wellen", "colorPicker colorfulSwitch speedSlider"},
+      {8, "Statisch", "colorPicker colorfulSwitch"},
+      {3, "Mein Effekt", "colorPicker colorfulSwitch speedSlider"}};
+  for (const auto& [id, name, controls] : rows) {
+    SCOPED_TRACE(testing::Message() << "ID " << id << " named '" << name << "'");
     AppModel& model = attach(Attached::zepa);
-    if (*row.calibratedName)
-      model.setCustomEffectName(QString::fromUtf8(row.calibratedName), row.id);
+    if (*name) model.setCustomEffectName(QString::fromUtf8(name), id);
     auto& view = open<LightingView>();
-    setMode(model, *lightingModeFromRaw(row.id));
-    EXPECT_EQ(find<QComboBox>(view, "effectPicker")->currentData().toInt(), row.id);
-    EXPECT_EQ(enabled(view, {"colorPicker", "colorfulSwitch", "speedSlider"}), row.enabled);
+    setMode(model, *lightingModeFromRaw(id));
+    EXPECT_EQ(find<QComboBox>(view, "effectPicker")->currentData().toInt(), id);
+    // Direction and the active choice are left out, not disabled.
+    const bool direction = find(view, "directionLinks")->isVisible();
+    EXPECT_EQ(enabled(view, {"colorPicker", "colorfulSwitch", "speedSlider"}) +
+                  (direction ? " directionLinks" : ""),
+              controls);
+    EXPECT_EQ(find(view, "activeSelection")->isVisible(), direction);
     EXPECT_TRUE(find(view, "brightnessSlider")->isEnabled());
-    EXPECT_EQ(enabled(view, {"directionLinks", "activeSelection"}, true),
-              row.direction ? "directionLinks activeSelection" : "");
   }
 }
 
@@ -58,21 +57,18 @@ TEST_F(LightingViewTest, EffectLabelsFollowDirectionAndNamesAtOnce) {
   auto& view = open<LightingView>();
   setMode(model, LightingMode::scrolling);
   ASSERT_EQ(find<QComboBox>(view, "effectPicker")->count(), 20);
-  const struct {
-    const char* button;
-    std::uint8_t direction;
-    const char* labels;  // IDs 7, 10, 15, 16
-  } directions[] = {
+  const std::tuple<const char*, int, const char*> directions[] = {
+      // labels of 7, 10, 15, 16
       {"directionRechts", 1,
        "ID 07 – Atmen | ID 10 – Scrollen · rechts | ID 15 – Wellen | ID 16 – Fließen · rechts"},
       {"directionLinks", 0,
        "ID 07 – Atmen | ID 10 – Scrollen · links | ID 15 – Wellen | ID 16 – Fließen · links"}};
-  for (const auto& row : directions) {
-    SCOPED_TRACE(row.button);
-    click(view, row.button);
-    EXPECT_EQ(model.profile().lighting.direction, row.direction);
-    EXPECT_TRUE(find<QPushButton>(view, row.button)->isChecked());
-    EXPECT_EQ(entries(view, {7, 10, 15, 16}), QString::fromUtf8(row.labels));
+  for (const auto& [button, direction, labels] : directions) {
+    SCOPED_TRACE(button);
+    click(view, button);
+    EXPECT_EQ(model.profile().lighting.direction, direction);
+    EXPECT_TRUE(find<QPushButton>(view, button)->isChecked());
+    EXPECT_EQ(entries(view, {7, 10, 15, 16}), QString::fromUtf8(labels));
     EXPECT_EQ(text(view, "activeSelection"), entries(view, {10}));
   }
   EXPECT_TRUE(simulator_->log().empty()) << "a direction change must not send";
@@ -135,7 +131,7 @@ TEST_F(LightingViewTest, HalvernOffersNoHiddenEffectAndControlsFollowTheEffect) 
       if (find(view, ("halvern" + std::string(name)).c_str())->isEnabled())
         list += (list.empty() ? "" : " ") + std::string(name);
     EXPECT_EQ(list, controls);
-    EXPECT_EQ(shown(find(view, "halvernColorStatus"), &view), list.starts_with("ColorPicker"));
+    EXPECT_EQ(find(view, "halvernColorStatus")->isVisible(), list.starts_with("ColorPicker"));
     EXPECT_EQ(effect->currentIndex() < 0, chosen == HalvernEffect::gradient);
   }
   find<QSlider>(view, "halvernBrightnessSlider")->setValue(1);
@@ -144,28 +140,26 @@ TEST_F(LightingViewTest, HalvernOffersNoHiddenEffectAndControlsFollowTheEffect) 
 }
 
 TEST_F(LightingViewTest, HalvernStaticChoiceTurnsMulticolourOffAndSends) {
-  const struct {
-    HalvernEffect effect;
-    bool colorful;
-    const char* status;
-  } rows[] = {{HalvernEffect::breathing, true,
-               "Mehrfarbig ist aktiv. Für die ausgewählte Einzelfarbe den Schalter ausschalten."},
-              {HalvernEffect::staticColor, false,
-               "Einzelfarbe ist aktiv und wird mit „Auf Keyboard anwenden“ übertragen."}};
+  const std::tuple<HalvernEffect, bool, const char*> rows[] = {
+      // effect, multicolour, status
+      {HalvernEffect::breathing, true,
+       "Mehrfarbig ist aktiv. Für die ausgewählte Einzelfarbe den Schalter ausschalten."},
+      {HalvernEffect::staticColor, false,
+       "Einzelfarbe ist aktiv und wird mit „Auf Keyboard anwenden“ übertragen."}};
   AppModel& model = attach(Attached::halvern);
   auto& view = open<LightingView>();
   ASSERT_TRUE(model.halvernLighting().colorful);
-  for (const auto& row : rows) {
-    SCOPED_TRACE(rawValue(row.effect));
-    choose(view, "halvernEffectPicker", rawValue(row.effect));
-    EXPECT_EQ(find<QCheckBox>(view, "halvernColorfulSwitch")->isChecked(), row.colorful);
-    EXPECT_EQ(text(view, "halvernColorStatus"), QString::fromUtf8(row.status));
+  for (const auto& [effect, colorful, status] : rows) {
+    SCOPED_TRACE(rawValue(effect));
+    choose(view, "halvernEffectPicker", rawValue(effect));
+    EXPECT_EQ(find<QCheckBox>(view, "halvernColorfulSwitch")->isChecked(), colorful);
+    EXPECT_EQ(text(view, "halvernColorStatus"), QString::fromUtf8(status));
     waitUntilIdle(model);
     EXPECT_EQ(model.message(), "Halvern-Beleuchtung aktualisiert");
-    EXPECT_EQ(model.halvernLighting().colorful, row.colorful);
+    EXPECT_EQ(model.halvernLighting().colorful, colorful);
     const auto state = simulator_->halvernState();
-    EXPECT_EQ(state["effect"], rawValue(row.effect));
-    EXPECT_EQ(state["effects"][rawValue(row.effect) - 1]["colorful"], row.colorful) << state;
+    EXPECT_EQ(state["effect"], rawValue(effect));
+    EXPECT_EQ(state["effects"][rawValue(effect) - 1]["colorful"], colorful) << state;
   }
   // A picked colour means one colour too, without sending.
   simulator_->clearLog();
@@ -173,12 +167,11 @@ TEST_F(LightingViewTest, HalvernStaticChoiceTurnsMulticolourOffAndSends) {
   model.editHalvernLighting([](HalvernLightingConfig& l) { l.colorful = true; });
   QTest::mouseClick(picker, Qt::LeftButton);
   ASSERT_NE(picker->dialog(), nullptr);
-  EXPECT_FALSE(picker->dialog()->testOption(QColorDialog::ShowAlphaChannel));
   picker->dialog()->setCurrentColor(QColor(200, 10, 20));
   picker->dialog()->accept();
   EXPECT_EQ(AppModel::colorValue(model.halvernSelectedColor()), (RGBColor{200, 10, 20}));
-  EXPECT_FALSE(model.halvernLighting().colorful);
-  EXPECT_FALSE(find<QCheckBox>(view, "halvernColorfulSwitch")->isChecked());
+  EXPECT_FALSE(model.halvernLighting().colorful ||
+               find<QCheckBox>(view, "halvernColorfulSwitch")->isChecked());
   EXPECT_TRUE(simulator_->log().empty() && !model.busy());
 }
 

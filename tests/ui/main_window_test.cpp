@@ -62,16 +62,14 @@ TEST_F(MainWindowTest, HeaderFollowsTheAttachedKeyboardsAndThePickerSwapsTheForm
 }
 
 TEST_F(MainWindowTest, SendingNeedsAKeyboardAndNoRunningOperationOnEveryZepaTab) {
-  const auto actions = {"effectPicker",     "applyButton",          "colorPicker",
-                        "calibrationEntry", "applySelectionButton", "clearColorsButton",
-                        "selectAllButton",  "addRemapButton",       "resetRemapsButton",
-                        "remapDelete",      "syncClockButton",      "testButton",
-                        "nextIdButton",     "finishButton"};
-  const struct {
-    Attached attached;
-    bool busy;
-    const char* enabled;
-  } rows[] = {
+  // clang-format off
+  const auto actions = {"effectPicker", "applyButton", "colorPicker", "calibrationEntry",
+                        "applySelectionButton", "clearColorsButton", "selectAllButton",
+                        "addRemapButton", "resetRemapsButton", "remapDelete", "syncClockButton",
+                        "testButton", "nextIdButton", "finishButton"};
+  // clang-format on
+  const std::tuple<Attached, bool, const char*> rows[] = {
+      // keyboard, busy, enabled
       {Attached::zepa, false,
        "effectPicker applyButton colorPicker calibrationEntry applySelectionButton "
        "clearColorsButton selectAllButton addRemapButton resetRemapsButton remapDelete "
@@ -82,9 +80,9 @@ TEST_F(MainWindowTest, SendingNeedsAKeyboardAndNoRunningOperationOnEveryZepaTab)
        "finishButton"},
       // A deleted row's write would be dropped while busy, leaving the keyboard out of step.
       {Attached::zepa, true, "colorPicker calibrationEntry selectAllButton"}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << static_cast<int>(row.attached) << " busy " << row.busy);
-    AppModel& model = attach(row.attached);
+  for (const auto& [attached, busy, expected] : rows) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(attached) << " busy " << busy);
+    AppModel& model = attach(attached);
     model.editProfile([](ZEPAProfile& p) { p.remaps = {{55, RemapAction::key, 1, 0, 0}}; });
     model.setSelectedKeys({94});
     QWidget tabs;
@@ -93,8 +91,8 @@ TEST_F(MainWindowTest, SendingNeedsAKeyboardAndNoRunningOperationOnEveryZepaTab)
     new RemapView(model, &tabs);
     new DisplayView(model, &tabs);
     new CalibrationView(model, &tabs);
-    if (row.busy) model.syncClock();
-    EXPECT_EQ(enabled(tabs, actions), row.enabled);
+    if (busy) model.syncClock();
+    EXPECT_EQ(enabled(tabs, actions), expected);
     waitUntilIdle(model);
   }
 }
@@ -127,8 +125,7 @@ TEST_F(MainWindowTest, FailureOpensTheAlertAndOkClearsOnlyTheError) {
   waitUntilIdle(model);
   QMessageBox* alert = window.contentView()->alert();
   ASSERT_TRUE(alert && model.errorMessage());
-  EXPECT_FALSE(model.errorMessage()->isEmpty());
-  EXPECT_TRUE(alert->isVisible());
+  EXPECT_TRUE(alert->isVisible() && !model.errorMessage()->isEmpty());
   EXPECT_EQ(alert->windowTitle() + " / " + alert->text(),
             "ZEPA Control / " + *model.errorMessage());
   EXPECT_EQ(find<QPushButton>(*alert, "alertOkButton")->text(), "OK");
@@ -150,8 +147,7 @@ TEST_F(MainWindowTest, AboutCalibrationAndSettingsOpenFromTheMenusAndClose) {
     SCOPED_TRACE(close);
     action->trigger();
     QDialog* about = window.contentView()->aboutDialog();
-    ASSERT_TRUE(about && model.showAbout());
-    EXPECT_TRUE(about->isVisible());
+    ASSERT_TRUE(about && model.showAbout() && about->isVisible());
     EXPECT_EQ(text(*about, "aboutTitle"), "ZEPA Control");
     EXPECT_EQ(text(*about, "aboutText"),
               "Native Linux-Steuerung für ZEPA VX10\nund Halvern Corvane Pro 108\nVersion 0.4.7");

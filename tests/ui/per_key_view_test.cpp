@@ -28,24 +28,39 @@ class PerKeyViewTest : public ViewTest {
   }
 };
 
-TEST_F(PerKeyViewTest, ButtonsAndKeysEditOneSelection) {
+TEST_F(PerKeyViewTest, ButtonsAndKeysEditOneSelectionThatSurvivesTheHalvernTab) {
   const std::pair<const char*, const char*> steps[] = {
       {"key55", "55"},          {"key56", "55 56"},
       {"key55", "56"},          {"selectAllButton", "all but"},
       {"key94", "all but 94"},  {"selectAllButton", "all but"},
       {"selectNoneButton", ""}, {"key94", "94"}};
-  AppModel& model = attach(Attached::zepa);
-  auto& view = open<PerKeyView>();
-  ASSERT_EQ(view.findChildren<KeyButton*>().size(), 104);
-  EXPECT_FALSE(find(view, "applySelectionButton")->isEnabled());
+  AppModel& model = attach(Attached::both);
+  auto* view = &open<PerKeyView>();
+  ASSERT_EQ(view->findChildren<KeyButton*>().size(), 104);
+  EXPECT_FALSE(find(*view, "applySelectionButton")->isEnabled());
   for (const auto& [button, selected] : steps) {
     SCOPED_TRACE(button);
-    click(view, button);
+    click(*view, button);
     EXPECT_EQ(describe(model.selectedKeys()), selected);
-    EXPECT_EQ(checked(view), selected);
-    EXPECT_EQ(find(view, "applySelectionButton")->isEnabled(), *selected != 0);
+    EXPECT_EQ(checked(*view), selected);
+    EXPECT_EQ(find(*view, "applySelectionButton")->isEnabled(), *selected != 0);
   }
   EXPECT_TRUE(simulator_->log().empty()) << "selecting must not send";
+
+  model.setSelectedKeyboard(SupportedKeyboard::halvern);
+  auto* panel = find<UnsupportedHalvernView>(*view, "unsupportedHalvernView");
+  EXPECT_EQ(enabled(*view, {"unsupportedHalvernView", "perKeyPage"}, true),
+            "unsupportedHalvernView");
+  EXPECT_EQ(panel->title(), "Einzeltastenfarben nicht verfügbar");
+  EXPECT_EQ(panel->text(),
+            "Die Corvane-Pro-Firmware stellt unter Linux keinen zuverlässig nutzbaren "
+            "Konfigurationskanal für einzelne LEDs bereit. Diese Funktion ist deshalb für dieses "
+            "Keyboard deaktiviert.");
+  model.setSelectedKeyboard(SupportedKeyboard::zepa);
+  EXPECT_EQ(enabled(*view, {"unsupportedHalvernView", "perKeyPage"}, true), "perKeyPage");
+  EXPECT_EQ(checked(*view), "94");
+  view = &open<PerKeyView>();  // a rebuilt tab reads the same selection
+  EXPECT_EQ(checked(*view), "94");
 }
 
 TEST_F(PerKeyViewTest, ApplyMergesWithStoredColoursClearEmptiesBothAndTheSelectionStays) {
@@ -68,27 +83,6 @@ TEST_F(PerKeyViewTest, ApplyMergesWithStoredColoursClearEmptiesBothAndTheSelecti
   EXPECT_EQ(zepaSlots("perKeyColors", {"red", "green", "blue"}), "");
   EXPECT_TRUE(model.profile().keyColors.empty());
   EXPECT_EQ(checked(view), "3 5 94");
-}
-
-TEST_F(PerKeyViewTest, HalvernShowsOnlyTheLockPanelAndTheSelectionComesBack) {
-  AppModel& model = attach(Attached::both);
-  auto* view = &open<PerKeyView>();
-  click(*view, "key55");
-  click(*view, "key73");
-  model.setSelectedKeyboard(SupportedKeyboard::halvern);
-  auto* panel = find<UnsupportedHalvernView>(*view, "unsupportedHalvernView");
-  EXPECT_EQ(enabled(*view, {"unsupportedHalvernView", "perKeyPage"}, true),
-            "unsupportedHalvernView");
-  EXPECT_EQ(panel->title(), "Einzeltastenfarben nicht verfügbar");
-  EXPECT_EQ(panel->text(),
-            "Die Corvane-Pro-Firmware stellt unter Linux keinen zuverlässig nutzbaren "
-            "Konfigurationskanal für einzelne LEDs bereit. Diese Funktion ist deshalb für dieses "
-            "Keyboard deaktiviert.");
-  model.setSelectedKeyboard(SupportedKeyboard::zepa);
-  EXPECT_EQ(enabled(*view, {"unsupportedHalvernView", "perKeyPage"}, true), "perKeyPage");
-  EXPECT_EQ(checked(*view), "55 73");
-  view = &open<PerKeyView>();  // a rebuilt tab reads the same selection
-  EXPECT_EQ(checked(*view), "55 73");
 }
 
 TEST_F(PerKeyViewTest, GridFitsAsManyColumnsAsTheWidthAllowsAndReflows) {

@@ -29,21 +29,19 @@ TEST(ProbeText, MismatchAndRefusedAccess) {
 
 TEST(ProbeText, OptionsTakeTheNextArgument) {
   const QString program = "/usr/bin/zepa-control";
-  const struct {
-    QStringList arguments;
-    std::optional<QString> probeFile, writeTestFile, deviceRoot;
-  } rows[] = {
-      {{program, "--halvern-probe-file", "a", "--halvern-probe-file", "b"}, "a", {}, {}},
+  const std::pair<QStringList, QString> rows[] = {
+      // probe file, write-test file, device root
+      {{program, "--halvern-probe-file", "a", "--halvern-probe-file", "b"}, "a - -"},
       // The value is whatever follows, even another option.
-      {{program, "--halvern-probe-file", "--device-root", "/tmp/r"}, "--device-root", {}, "/tmp/r"},
+      {{program, "--halvern-probe-file", "--device-root", "/tmp/r"}, "--device-root - /tmp/r"},
       // The program path is part of the list that is searched.
-      {{"--halvern-write-test-file", "x"}, {}, "x", {}}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.arguments.join(' ').toStdString());
-    const LaunchOptions options = parseLaunchOptions(row.arguments);
-    EXPECT_EQ(options.probeFile, row.probeFile);
-    EXPECT_EQ(options.writeTestFile, row.writeTestFile);
-    EXPECT_EQ(options.deviceRoot, row.deviceRoot);
+      {{"--halvern-write-test-file", "x"}, "- x -"}};
+  for (const auto& [arguments, found] : rows) {
+    const LaunchOptions o = parseLaunchOptions(arguments);
+    EXPECT_EQ(o.probeFile.value_or("-") + " " + o.writeTestFile.value_or("-") + " " +
+                  o.deviceRoot.value_or("-"),
+              found)
+        << arguments.join(' ').toStdString();
   }
 }
 

@@ -45,38 +45,28 @@ class RemapViewTest : public ViewTest {
 };
 
 TEST_F(RemapViewTest, RowsNameSourceAndTargetForBothKeyboards) {
-  constexpr auto key = RemapAction::key;
-  // ZEPA targets: a modifier bit alone names it (0xE7 has no key), a usage wins over the bits.
-  const struct {
-    Attached attached;
-    KeyRemaps remaps;
-    const char* rows;
-  } cases[] = {{Attached::zepa,
-                {{55, key, 0x01, 0x00, 0},
-                 {57, key, 0x40, 0x00, 0},
-                 {58, key, 0x80, 0x00, 0},
-                 {59, key, 0x03, 0x00, 0},
-                 {60, key, 0x00, 0x00, 0},
-                 {62, key, 0x00, 0xab, 0},
-                 {63, key, 0x01, 0x04, 0},
-                 {96, key, 0x00, 0xaf, 0},
-                 {200, key, 0x00, 0x04, 0},
-                 {14, key, 0x00, 0x2c, 0}},
-                "Caps → Ctrl L; S → Alt R; D → Modifier; F → Unbekannt; G → Unbekannt; J → HID ab; "
-                "K → A; Fn → Fn; #200 → A; #14 → Leertaste; "},
-               {Attached::halvern,
-                {{0x04, key, 0, 0x68, 0},
-                 {0x39, key, 0, 0xE0, 0},
-                 {0x68, key, 0, 0x05, 0},
-                 {0x69, key, 0, 0xE7, 0}},
-                "A → HID 68; Caps → Ctrl L; HID 68 → B; HID 69 → HID e7; "}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.attached));
-    AppModel& model = attach(c.attached);
+  // Key remaps as source, modifier bits, usage. ZEPA targets: a modifier bit alone names it (0xE7
+  // has no key), a usage wins over the bits.
+  // clang-format off
+  const std::tuple<Attached, std::vector<std::array<std::uint8_t, 3>>, const char*> cases[] = {
+      {Attached::zepa,
+       {{55, 0x01, 0x00}, {57, 0x40, 0x00}, {58, 0x80, 0x00}, {59, 0x03, 0x00}, {60, 0x00, 0x00},
+        {62, 0x00, 0xab}, {63, 0x01, 0x04}, {96, 0x00, 0xaf}, {200, 0x00, 0x04}, {14, 0x00, 0x2c}},
+       "Caps → Ctrl L; S → Alt R; D → Modifier; F → Unbekannt; G → Unbekannt; J → HID ab; "
+       "K → A; Fn → Fn; #200 → A; #14 → Leertaste; "},
+      {Attached::halvern,
+       {{0x04, 0, 0x68}, {0x39, 0, 0xE0}, {0x68, 0, 0x05}, {0x69, 0, 0xE7}},
+       "A → HID 68; Caps → Ctrl L; HID 68 → B; HID 69 → HID e7; "}};
+  // clang-format on
+  for (const auto& [attached, remaps, expected] : cases) {
+    AppModel& model = attach(attached);
     auto& view = open<RemapView>();
-    c.attached == Attached::zepa ? model.editProfile([&](ZEPAProfile& p) { p.remaps = c.remaps; })
-                                 : model.setHalvernRemaps(c.remaps);
-    EXPECT_EQ(rows(view), c.rows);
+    KeyRemaps list;
+    for (auto [source, bits, usage] : remaps)
+      list.push_back({source, RemapAction::key, bits, usage, 0});
+    attached == Attached::zepa ? model.editProfile([&](ZEPAProfile& p) { p.remaps = list; })
+                               : model.setHalvernRemaps(list);
+    EXPECT_EQ(rows(view), expected);
   }
   // The Halvern pickers carry usages and leave out Fn, which it has no usage for.
   const std::tuple<const char*, int, int> pickers[] = {{"sourcePicker", 104, 55},
@@ -115,7 +105,7 @@ TEST_F(RemapViewTest, ZepaChangesReachTheKeyboardAndWithoutItOnlyTheList) {
     EXPECT_EQ(rows(view), s.rows);
   }
   const QWidget* page = find(view, "zepaRemapPage");
-  EXPECT_TRUE(shown(find(*page, "remapEmptyState"), &view));
+  EXPECT_TRUE(find(*page, "remapEmptyState")->isVisible());
   EXPECT_EQ(text(*page, "remapEmptyText"), "Keine Umbelegungen");
 
   AppModel& unplugged = attach(Attached::none);
@@ -168,9 +158,6 @@ TEST_F(RemapViewTest, HalvernChangesReachTheKeyMap) {
     }
     EXPECT_EQ(keyMap, s.keyMap);
     EXPECT_EQ(rows(view), s.rows);
-    EXPECT_EQ(decodeKeyRemaps(settings().value("halvernRemaps").toByteArray().toStdString()),
-              model.halvernRemaps())
-        << "stored at once";
   }
   EXPECT_FALSE(find(view, "reapplyHalvernRemapsButton")->isEnabled());
 }

@@ -35,13 +35,13 @@ class ViewTest : public test::ModelTest {
   static QString text(const QObject& root, const char* label) {
     return find<QLabel>(root, label)->text();
   }
-  // Which of the named widgets are enabled (or, with `visible`, would show), in the given order.
+  // Which of the named widgets are enabled (or, with `visible`, shown), in the given order.
   static std::string enabled(const QWidget& root, const std::vector<const char*>& names,
                              bool visible = false) {
     std::string list;
     for (const char* name : names) {
       const QWidget* widget = find(root, name);
-      if (visible ? widget->isVisibleTo(root.window()) : widget->isEnabled())
+      if (visible ? widget->isVisible() : widget->isEnabled())
         list += (list.empty() ? "" : " ") + std::string(name);
     }
     return list;
@@ -83,10 +83,5 @@ class ViewTest : public test::ModelTest {
   std::unique_ptr<AppModel> model_;
   std::unique_ptr<QWidget> view_;  // after the model: goes first
 };
-
-// Whether a widget would be shown were its window open (isVisible needs a shown window).
-inline bool shown(const QWidget* widget, const QWidget* window) {
-  return widget && widget->isVisibleTo(window);
-}
 
 }  // namespace zepa::uitest
