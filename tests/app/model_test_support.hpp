@@ -51,7 +51,6 @@ inline void writeFile(const QString& path, const std::string& bytes) {
 class ModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(home_.isValid());
     qputenv("XDG_CONFIG_HOME", home_.filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", home_.filePath("data").toUtf8());
     // QSettings resolves its folder once per process; point it at this test's.
