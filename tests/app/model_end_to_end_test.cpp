@@ -1,4 +1,4 @@
-#include <cstdio>
+#include <iostream>
 
 #include <QProcess>
 #include <QThread>
@@ -35,8 +35,7 @@ TEST(ProfileSavingChild, DISABLED_SavesUntilKilled) {
   ASSERT_TRUE(store.createFolder());
   ZEPAProfile profile = ZEPAProfile::makeDefault();
   ASSERT_TRUE(store.save(profile));
-  std::puts("saving");
-  std::fflush(stdout);
+  std::cout << "saving" << std::endl;
   for (unsigned round = 0;; ++round) {
     profile.name = std::string(round % 5000, 'x');  // a torn file could not pass for a whole one
     ASSERT_TRUE(store.save(profile));

@@ -20,6 +20,12 @@ inline void PrintTo(const QString& text, std::ostream* out) {
   *out << '"' << text.toStdString() << '"';
 }
 
+namespace zepa {
+inline void PrintTo(SupportedKeyboard keyboard, std::ostream* out) {
+  *out << rawValue(keyboard);
+}
+}  // namespace zepa
+
 namespace zepa::test {
 
 // Hides either keyboard from discovery, as pulling its cable would.
