@@ -40,7 +40,9 @@ enum class HalvernEffect : int {
 std::span<const HalvernEffect> allHalvernEffects();      // 19 cases in raw order
 std::span<const HalvernEffect> visibleHalvernEffects();  // the 16 offered in the lighting view
 std::optional<HalvernEffect> halvernEffectFromRaw(int raw);
-inline int rawValue(HalvernEffect effect) { return static_cast<int>(effect); }
+inline int rawValue(HalvernEffect effect) {
+  return static_cast<int>(effect);
+}
 const std::string& name(HalvernEffect effect);
 bool supportsBrightness(HalvernEffect effect);
 bool supportsSpeed(HalvernEffect effect);

@@ -39,7 +39,9 @@ enum class LightingMode : int {
 
 std::span<const LightingMode> allLightingModes();  // 20 cases in raw order
 std::optional<LightingMode> lightingModeFromRaw(int raw);
-inline int rawValue(LightingMode mode) { return static_cast<int>(mode); }
+inline int rawValue(LightingMode mode) {
+  return static_cast<int>(mode);
+}
 const std::string& name(LightingMode mode);  // German display name
 bool supportsSpeed(LightingMode mode);
 bool supportsDirection(LightingMode mode);
@@ -85,7 +87,9 @@ enum class RemapAction : std::uint8_t {
 };
 
 std::optional<RemapAction> remapActionFromRaw(int raw);
-inline std::uint8_t rawValue(RemapAction action) { return static_cast<std::uint8_t>(action); }
+inline std::uint8_t rawValue(RemapAction action) {
+  return static_cast<std::uint8_t>(action);
+}
 
 struct KeyRemap {
   std::uint8_t sourceIndex = 0;

@@ -32,8 +32,8 @@ class ZEPAError : public std::exception {
   static ZEPAError interfaceNotFound();
 
   Kind kind() const { return kind_; }
-  hid::IOReturn status() const { return status_; }                 // the three status cases
-  const std::string& message() const { return message_; }          // invalid
+  hid::IOReturn status() const { return status_; }                         // the three status cases
+  const std::string& message() const { return message_; }                  // invalid
   const std::vector<std::uint8_t>& response() const { return response_; }  // acknowledgement
 
   const std::string& description() const { return description_; }
