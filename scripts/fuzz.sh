@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 scripts/install-deps.sh
-CXX=clang++ cmake -S . -B build-fuzz -DZEPA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CXX=clang++ cmake -S . -B build-fuzz -DZEPA_FUZZ_INSTRUMENT=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz -j"$(nproc)"
 for fuzzer in build-fuzz/bin/*_fuzz; do
   [ -x "$fuzzer" ] || continue

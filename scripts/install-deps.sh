@@ -5,13 +5,15 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n libgl-dev
   nlohmann-json3-dev
   libfuse3-dev fuse3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   clang-format
   desktop-file-utils appstream
+  udev systemd dbus-daemon util-linux
+  dpkg-dev file lintian
   xvfb xauth fonts-dejavu-core
 )
 

@@ -7,6 +7,7 @@ build=${1:-build}
 shift || true
 
 scripts/install-deps.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+# Warnings are errors here (and so in CI); a packager's plain configure leaves them warnings.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@"
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

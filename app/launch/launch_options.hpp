@@ -14,6 +14,8 @@ struct LaunchOptions {
   std::optional<QString> writeTestFile;  // --halvern-write-test-file PATH
   std::optional<QString> deviceRoot;     // --device-root DIR: sysfs and device nodes below DIR
   bool printUdevRules = false;           // --print-udev-rules: print the rules, open no window
+  bool help = false;                     // --help: print helpText(), open no window
+  bool version = false;                  // --version: print versionText(), open no window
   // --quit-after-first-paint (not advertised): prints "first-paint" on standard output when the
   // main window has painted once, then quits. The start-up benchmark measures with it.
   bool quitAfterFirstPaint = false;
@@ -23,5 +25,10 @@ struct LaunchOptions {
 std::optional<QString> optionValue(const QStringList& arguments, const QString& option);
 
 LaunchOptions parseLaunchOptions(const QStringList& arguments);
+
+// German, in the layout the man page is generated from (headings end in ":", options are
+// indented and their description starts after two spaces).
+QString helpText();
+QString versionText();  // "zepa-control 1.2.3"
 
 }  // namespace zepa

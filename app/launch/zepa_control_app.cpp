@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/views/symbols.hpp"
+#include "protocol/version.hpp"
 
 namespace zepa {
 
@@ -48,6 +49,12 @@ int printUdevRules() {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+int printText(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 ZEPAControlApp::ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options) {
@@ -78,13 +85,16 @@ int runZEPAControl(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const LaunchOptions options = parseLaunchOptions(arguments);
-  // Before the application object, so it works without a display.
+  // Before the application object, so these work without a display.
+  if (options.help) return printText(helpText());
+  if (options.version) return printText(versionText() + QLatin1Char('\n'));
   if (options.printUdevRules) return printUdevRules();
 
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("ZEPA Control"));
   QApplication::setApplicationName(QStringLiteral("ZEPA Control"));
-  QApplication::setApplicationVersion(QStringLiteral("0.4.7"));
+  QApplication::setApplicationVersion(
+      QString::fromUtf8(projectVersion.data(), static_cast<qsizetype>(projectVersion.size())));
   QGuiApplication::setDesktopFileName(QStringLiteral("zepa-control"));
 
   ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options);

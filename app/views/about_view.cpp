@@ -6,11 +6,13 @@
 
 #include "app/model/app_model.hpp"
 #include "app/views/symbols.hpp"
+#include "protocol/version.hpp"
 
 namespace zepa {
 
-const QString AboutView::aboutText = QStringLiteral(
-    "Native Linux-Steuerung für ZEPA VX10\nund Halvern Corvane Pro 108\nVersion 0.4.7");
+const QString AboutView::aboutText =
+    QStringLiteral("Native Linux-Steuerung für ZEPA VX10\nund Halvern Corvane Pro 108\nVersion ") +
+    QString::fromUtf8(projectVersion.data(), static_cast<qsizetype>(projectVersion.size()));
 
 AboutView::AboutView(AppModel& model, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("aboutView"));

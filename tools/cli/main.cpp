@@ -13,6 +13,7 @@
 #include "tools/cli/keymap_tool.hpp"
 #ifdef ZEPACTL_WITH_STORES
 #include "tools/cli/restore.hpp"
+#include "tools/cli/resume_watch.hpp"
 #endif
 
 namespace {
@@ -24,6 +25,9 @@ constexpr int kUsage = 2;
 int main(int argc, char** argv) {
   using namespace zepa::cli;
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+#ifdef ZEPACTL_WITH_STORES
+  if (const auto root = restoreWatchRequest(arguments)) return runRestoreWatch(argc, argv, *root);
+#endif
   Invocation invocation;
   try {
     invocation = parseArguments(arguments);

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/version.hpp"
 #include "tools/keymap/event_nodes.hpp"
 #include "tools/keymap/key_map_writer.hpp"
 #include "tools/keymap/key_mapping_request.hpp"
@@ -38,6 +39,30 @@ void run(const std::vector<std::string_view>& args) {
   applyKeyMap(targets, request.pairs);
 }
 
+// German, in the layout the man page is generated from.
+constexpr const char* kHelp =
+    "Aufruf: zepa-keymap [--device-root VERZEICHNIS] property --matching GERÄT --set "
+    "ZUORDNUNG\n"
+    "\n"
+    "Setzt die Tastenbelegung, die der Linux-Kernel für die Halvern Corvane Pro 108\n"
+    "führt: erst jede Taste zurück auf die Kernel-Vorgabe, dann jedes Paar der ZUORDNUNG.\n"
+    "Der Kernel vergisst die Belegung, wenn die Tastatur getrennt wird.\n"
+    "\n"
+    "Argumente:\n"
+    "  GERÄT                      JSON mit VendorID, ProductID, PrimaryUsagePage und\n"
+    "                             PrimaryUsage der Tastatur\n"
+    "  ZUORDNUNG                  JSON {\"UserKeyMapping\":[…]} mit Paaren aus\n"
+    "                             HIDKeyboardModifierMappingSrc und\n"
+    "                             HIDKeyboardModifierMappingDst\n"
+    "\n"
+    "Optionen:\n"
+    "  --device-root VERZEICHNIS  sysfs unter VERZEICHNIS/sys und Geräteknoten unter\n"
+    "                             VERZEICHNIS/dev statt /sys und /dev verwenden\n"
+    "  --help                     diese Hilfe ausgeben\n"
+    "  --version                  die Version ausgeben\n"
+    "\n"
+    "Exit-Status: 0 Erfolg, 1 Fehler (eine Zeile auf der Standardfehlerausgabe).\n";
+
 // The caller shows standard error as one message, so it must stay a single line.
 void reportFailure(std::string line) {
   for (char& c : line) {
@@ -49,8 +74,17 @@ void reportFailure(std::string line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.size() == 1 && args[0] == "--help") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::printf("zepa-keymap %s\n", std::string(zepa::projectVersion).c_str());
+    return 0;
+  }
   try {
-    run(std::vector<std::string_view>(argv + 1, argv + argc));
+    run(args);
     return 0;
   } catch (const KeymapError& e) {
     reportFailure(e.what());

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/version.hpp"
 #include "tools/sim/fuse_server.hpp"
 #include "tools/sim/simulator.hpp"
 #include "tools/sim/sys_tree.hpp"
@@ -29,6 +30,27 @@ int usage(const std::string& problem) {
   return kUsageError;
 }
 
+// German, in the layout the man page is generated from.
+constexpr const char* kHelp =
+    "Aufruf: zepa-sim WURZEL [--zepa] [--halvern] [--extra-devices N] [--log DATEI] "
+    "[--fail FEHLER]…\n"
+    "\n"
+    "Simuliert die ZEPA VX10 und die Halvern Corvane Pro 108 für Tests und die Vorführung:\n"
+    "ein sysfs-artiger Baum in WURZEL/sys und FUSE-Geräteknoten in WURZEL/dev. Meldet\n"
+    "„ready“ auf der Standardausgabe, sobald beides bereitsteht, und läuft bis SIGINT oder\n"
+    "SIGTERM. Der Zustand der Tastaturen steht in WURZEL/state.\n"
+    "\n"
+    "Optionen:\n"
+    "  --zepa               die ZEPA VX10 anschließen\n"
+    "  --halvern            die Halvern Corvane Pro 108 anschließen (ohne beide\n"
+    "                       Optionen: beide Tastaturen)\n"
+    "  --extra-devices N    N fremde Geräte vor den Tastaturen anlegen\n"
+    "  --log DATEI          jeden Geräteaufruf als Zeile in DATEI protokollieren\n"
+    "  --fail FEHLER        einen Fehler einspeisen: open:ERRNO, set:N:ERRNO, get:N:ERRNO,\n"
+    "                       get:N:short:K, get:N:nak oder unplug:N\n"
+    "  --help               diese Hilfe ausgeben\n"
+    "  --version            die Version ausgeben\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,6 +63,14 @@ int main(int argc, char** argv) {
       if (i + 1 >= argc) return std::nullopt;
       return std::string_view(argv[++i]);
     };
+    if (arg == "--help") {
+      std::cout << kHelp;
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "zepa-sim " << zepa::projectVersion << '\n';
+      return 0;
+    }
     if (arg == "--zepa") {
       options.zepa = true;
     } else if (arg == "--halvern") {
