@@ -5,14 +5,14 @@ set(CPACK_PACKAGE_NAME zepa-control)
 set(CPACK_PACKAGE_VENDOR "ZEPA Control")
 set(CPACK_PACKAGE_CONTACT "ZEPA Control developers <zepa-control@zepa-control.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "settings for ZEPA VX10 and Halvern Corvane Pro 108 keyboards")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "settings for ZEPA VX10 and Halvern Corvane Pro 108 keyboards
- ZEPA Control sets up two USB keyboards over their HID configuration
- interfaces: lighting effect, colour, brightness and speed, a colour per
- key, key remapping, and the clock of the ZEPA VX10's display. The settings
- come back when a keyboard is plugged in, at login and after sleep.
- .
- The user interface is German.")
+# The synopsis above is the first line; CPack indents these lines and marks the empty one.
+set(CPACK_PACKAGE_DESCRIPTION
+  "ZEPA Control sets up two USB keyboards over their HID configuration
+interfaces: lighting effect, colour, brightness and speed, a colour per
+key, key remapping, and the clock of the ZEPA VX10's display. The settings
+come back when a keyboard is plugged in, at login and after sleep.
+
+The user interface is German.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL application)
