@@ -22,8 +22,8 @@ class ResumeWatcher : public QObject {
   Q_OBJECT
 
  public:
-  explicit ResumeWatcher(QStringList restoreArguments)
-      : restoreArguments_(std::move(restoreArguments)) {
+  ResumeWatcher(QString program, QStringList restoreArguments)
+      : program_(std::move(program)), restoreArguments_(std::move(restoreArguments)) {
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMilliseconds);
     connect(&settle_, &QTimer::timeout, this, &ResumeWatcher::restore);
@@ -60,9 +60,10 @@ class ResumeWatcher : public QObject {
       again_ = true;
       return;
     }
-    process_.start(QCoreApplication::applicationFilePath(), restoreArguments_);
+    process_.start(program_, restoreArguments_);
   }
 
+  QString program_;
   QStringList restoreArguments_;
   QTimer settle_;
   QProcess process_;
@@ -87,7 +88,9 @@ int runRestoreWatch(int argc, char** argv, const std::string& deviceRoot) {
   if (!deviceRoot.empty())
     restoreArguments << QStringLiteral("--device-root") << QString::fromStdString(deviceRoot);
   restoreArguments << QStringLiteral("restore");
-  ResumeWatcher watcher(restoreArguments);
+  // Taken now: after a package upgrade the running file is gone, but the same path holds the
+  // new zepactl.
+  ResumeWatcher watcher(QCoreApplication::applicationFilePath(), restoreArguments);
 
   QDBusConnection bus = QDBusConnection::systemBus();
   // Only logind itself may announce a resume; anyone on the bus can emit a look-alike signal.
