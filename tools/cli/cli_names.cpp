@@ -72,7 +72,9 @@ std::optional<std::uint8_t> usageByLinuxName(std::string_view text) {
     if (wanted == shortForm) wanted = full;
   }
   for (const hid::KeycodeEntry& entry : hid::keyboardKeycodes()) {
-    if (lowercased(std::string_view(entry.name).substr(4)) == wanted) return entry.usage;
+    if (linuxKeyName(entry.usage) && lowercased(std::string_view(entry.name).substr(4)) == wanted) {
+      return entry.usage;
+    }
   }
   return std::nullopt;
 }
@@ -120,7 +122,8 @@ std::optional<HalvernEffect> halvernEffectNamed(std::string_view text) {
 
 std::optional<std::string_view> linuxKeyName(std::uint8_t usage) {
   for (const hid::KeycodeEntry& entry : hid::keyboardKeycodes()) {
-    if (entry.usage == usage) return entry.name;
+    // KEY_UNKNOWN marks a usage the kernel reports without a key of its own.
+    if (entry.usage == usage && std::string_view(entry.name) != "KEY_UNKNOWN") return entry.name;
   }
   return std::nullopt;
 }

@@ -136,6 +136,7 @@ int run(DeviceContext& context, const KeysRequest& request) {
   }
   text << "\nHalvern Corvane Pro 108 (QUELLE/ZIEL: Linux-Name oder Name der Tastentabelle)\n";
   for (const hid::KeycodeEntry& entry : hid::keyboardKeycodes()) {
+    if (!linuxKeyName(entry.usage)) continue;
     const ZEPAKey* named = nullptr;
     for (const ZEPAKey& key : ZEPAKeyMap::keys()) {
       if (key.hid == entry.usage) named = &key;

@@ -113,13 +113,13 @@ int dispatch(const Invocation& invocation, DeviceContext& context) {
                           return status;
                         },
 #else
-                         [&](const HalvernRemapRequest&) { return withoutStores(context); },
-                         [&](const ProfileExportRequest&) { return withoutStores(context); },
-                         [&](const ProfileImportRequest&) { return withoutStores(context); },
-                         [&](const DiagnoseRequest& request) {
-                           return runDiagnose(context, request, {});
-                         },
-                         [&](const RestoreRequest&) { return withoutStores(context); },
+                        [&](const HalvernRemapRequest&) { return withoutStores(context); },
+                        [&](const ProfileExportRequest&) { return withoutStores(context); },
+                        [&](const ProfileImportRequest&) { return withoutStores(context); },
+                        [&](const DiagnoseRequest& request) {
+                          return runDiagnose(context, request, {});
+                        },
+                        [&](const RestoreRequest&) { return withoutStores(context); },
 #endif
                     },
                     invocation.command);
