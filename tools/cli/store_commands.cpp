@@ -10,6 +10,7 @@
 #include "app/model/halvern_key_mapping.hpp"
 #include "app/model/profile_store.hpp"
 #include "app/model/settings_store.hpp"
+#include "tools/cli/cli_names.hpp"
 #include "tools/cli/keymap_tool.hpp"
 
 namespace zepa::cli {
@@ -143,15 +144,16 @@ int run(DeviceContext& context, const ProfileExportRequest& request) {
     return 1;
   }
   if (!ProfileStore(QString::fromStdString(request.file.string())).save(*profile)) {
-    context.err << "Die Datei " << request.file.string() << " konnte nicht geschrieben werden.\n";
+    context.err << "Die Datei " << printable(request.file.string())
+                << " konnte nicht geschrieben werden.\n";
     return 1;
   }
   return 0;
 }
 
 int run(DeviceContext& context, const ProfileImportRequest& request) {
-  const std::string file = request.file.string();
-  QFile in(QString::fromStdString(file));
+  const std::string file = printable(request.file.string());
+  QFile in(QString::fromStdString(request.file.string()));
   if (!in.open(QIODevice::ReadOnly)) {
     context.err << "Die Datei " << file << " kann nicht gelesen werden.\n";
     return 1;
