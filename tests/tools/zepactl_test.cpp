@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/version.hpp"
 #include "protocol/zepa_error.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/sim_mount.hpp"
@@ -221,6 +222,10 @@ TEST(Usage, SendsNothing) {
        "Die Zeit „2025-02-29T10:00:00“ ist ungültig; erwartet wird JJJJ-MM-TTTHH:MM:SS in "
        "Ortszeit."},
       {"restore --all", "Unbekannte Option „--all“."},
+      // Echoed arguments cannot steer the terminal or break the line.
+      {"zepa lighting \x1b[2J\xff",
+       "Unbekannter Modus „\\x1b[2J\\xff“; erlaubt sind 0 bis 19 oder ein Name aus „zepactl zepa "
+       "lighting --help“."},
       {"--help", ""},
       {"-h", ""},
       {"zepa keys Foo=1 --help", ""},
@@ -242,6 +247,14 @@ TEST(Usage, SendsNothing) {
         << outcome.err << outcome.out;
   }
   EXPECT_EQ(sim.readLog().size(), 0u);
+}
+
+TEST(Conventions, VersionIsTheProjects) {
+  SimMount sim;
+  ZEPA_REQUIRE_SIM(sim);
+  const auto outcome = run(sim, {"--version"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "zepactl " + std::string(zepa::projectVersion) + "\n");
 }
 
 // On a pipe it stays away: the command rows expect nothing on standard error.
