@@ -82,16 +82,16 @@ TEST_P(ZepaKeyNames, NameTheKey) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, ZepaKeyNames,
-    ::testing::Values(KeyName{"tableName", "Bild↑", 118}, KeyName{"linuxName", "KEY_ESC", 1},
-                      KeyName{"linuxNameWithoutPrefix", "capslock", 55},
-                      KeyName{"linuxNameAnyCase", "Key_PageUp", 118},
-                      KeyName{"abbreviation", "pgup", 118}, KeyName{"escape", "escape", 1},
-                      KeyName{"numberedIndex", "#142", 142},
-                      KeyName{"indexZero", "#0", std::nullopt},
-                      KeyName{"indexPastHighest", "#143", std::nullopt},
-                      // The kernel has the key, the ZEPA's table has not.
-                      KeyName{"linuxKeyNotOnTheKeyboard", "KEY_F13", std::nullopt},
-                      KeyName{"prefixOnly", "KEY_", std::nullopt}),
+    ::testing::Values(
+        KeyName{"tableName", "Bild↑", 118}, KeyName{"tableNameWithoutUmlaut", "menu", 97},
+        KeyName{"tableNameUmlautSpelledOut", "MENUE", 97}, KeyName{"linuxName", "KEY_ESC", 1},
+        KeyName{"linuxNameWithoutPrefix", "capslock", 55},
+        KeyName{"linuxNameAnyCase", "Key_PageUp", 118}, KeyName{"abbreviation", "pgup", 118},
+        KeyName{"escape", "escape", 1}, KeyName{"numberedIndex", "#142", 142},
+        KeyName{"indexZero", "#0", std::nullopt}, KeyName{"indexPastHighest", "#143", std::nullopt},
+        // The kernel has the key, the ZEPA's table has not.
+        KeyName{"linuxKeyNotOnTheKeyboard", "KEY_F13", std::nullopt},
+        KeyName{"prefixOnly", "KEY_", std::nullopt}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct UsageName {

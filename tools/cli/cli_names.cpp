@@ -135,6 +135,9 @@ std::optional<std::uint8_t> zepaKeyNamed(std::string_view text) {
     return static_cast<std::uint8_t>(*index);
   }
   if (const ZEPAKey* key = ZEPAKeyMap::key(text)) return key->index;
+  for (const ZEPAKey& key : ZEPAKeyMap::keys()) {
+    if (sameName(text, key.name)) return key.index;  // "Menue", "menu"
+  }
   if (const auto usage = usageByLinuxName(text)) {
     for (const ZEPAKey& key : ZEPAKeyMap::keys()) {
       if (key.hid == *usage) return key.index;

@@ -71,6 +71,11 @@ bool needed(const SurveyedNode& node) {
 
 }  // namespace
 
+std::string document(const nlohmann::json& value, int indent) {
+  // A path from the environment need not be UTF-8; it must not end the program.
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::optional<std::string> failureOf(const std::function<void()>& work) {
   try {
     work();
@@ -111,7 +116,7 @@ int run(DeviceContext& context, const ListRequest& request) {
     if (problem) problems << keyboard.name << ": " << *problem << '\n';
   }
   if (request.json) {
-    context.out << json{{"keyboards", keyboards}}.dump(2) << '\n';
+    context.out << document(json{{"keyboards", keyboards}}, 2) << '\n';
   } else {
     context.out << lines.str();
     context.err << problems.str();
@@ -151,7 +156,7 @@ int run(DeviceContext& context, const KeysRequest& request) {
     text << line;
   }
   if (request.json) {
-    context.out << json{{"zepa", zepa}, {"halvern", halvern}}.dump(2) << '\n';
+    context.out << document(json{{"zepa", zepa}, {"halvern", halvern}}, 2) << '\n';
   } else {
     context.out << text.str();
   }
@@ -221,7 +226,7 @@ int run(DeviceContext& context, const HalvernQueryRequest& request) {
     } else {
       result["response"] = answer;
     }
-    context.out << result.dump() << '\n';
+    context.out << document(result, -1) << '\n';
   } else if (request.query == HalvernQuery::model) {
     context.out << "MODEL " << answer << '\n';
   } else if (request.query == HalvernQuery::config) {

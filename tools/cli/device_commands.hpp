@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "protocol/hid/hid.hpp"
 #include "protocol/pacing.hpp"
 #include "tools/cli/cli_request.hpp"
@@ -40,6 +42,9 @@ int run(DeviceContext& context, const ZepaKeysRequest& request);
 int run(DeviceContext& context, const ZepaRemapRequest& request);
 int run(DeviceContext& context, const HalvernQueryRequest& request);
 int run(DeviceContext& context, const HalvernLightingRequest& request);
+
+// JSON output text; text that is not UTF-8 is replaced, never thrown about.
+std::string document(const nlohmann::json& value, int indent);
 
 // Runs `work`: nothing when it completes, else the German text of what it threw.
 std::optional<std::string> failureOf(const std::function<void()>& work);

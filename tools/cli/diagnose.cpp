@@ -58,12 +58,12 @@ int runDiagnose(DeviceContext& context, const DiagnoseRequest& request,
       storeList.push_back(
           json{{"store", store.what}, {"path", store.path}, {"state", store.state}});
     }
-    context.out << json{{"version", std::string(projectVersion)},
-                        {"kernel", kernel},
-                        {"udevRules", survey.rulesFound},
-                        {"nodes", nodes},
-                        {"stores", storeList}}
-                       .dump(2)
+    context.out << document(json{{"version", std::string(projectVersion)},
+                                 {"kernel", kernel},
+                                 {"udevRules", survey.rulesFound},
+                                 {"nodes", nodes},
+                                 {"stores", storeList}},
+                            2)
                 << '\n';
     return 0;
   }

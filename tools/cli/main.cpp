@@ -144,5 +144,10 @@ int main(int argc, char** argv) {
                         std::cerr,
                         isatty(STDERR_FILENO) == 1,
                         root};
-  return dispatch(invocation, context);
+  int status = 1;
+  if (auto failure = failureOf([&] { status = dispatch(invocation, context); })) {
+    std::cerr << *failure << '\n';
+    return 1;
+  }
+  return status;
 }
