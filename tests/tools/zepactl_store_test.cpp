@@ -129,6 +129,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "/keyMap"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+TEST(HalvernRemap, NoPairsGiveTheDefaultMap) {
+  Homes homes;
+  SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  ASSERT_EQ(zepactl(sim, {"halvern", "remap", "caps=esc"}).status, 0);
+  ASSERT_NE(at(sim, "halvern", "/keyMap"), json::array());
+  const auto outcome = zepactl(sim, {"halvern", "remap"});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(at(sim, "halvern", "/keyMap"), json::array());
+}
+
 TEST(Save, OnlyWhenAsked) {
   Homes homes;
   SimMount sim({"--zepa"});
