@@ -15,50 +15,63 @@ namespace {
 
 struct HalvernEffectRow {
   HalvernEffect effect;
-  std::string name;
+  const char* cliName;  // the case name, as zepactl accepts it
+  const char* name;     // German display name
   bool brightness;
   bool speed;
   bool color;
   bool visible;
 };
 
-const std::array<HalvernEffectRow, 19>& halvernEffectTable() {
-  static const std::array<HalvernEffectRow, 19> table{{
-      {HalvernEffect::off, "Aus", false, false, false, true},
-      {HalvernEffect::staticColor, "Konstant", true, false, true, true},
-      {HalvernEffect::breathing, "Atmen", true, true, true, true},
-      {HalvernEffect::wave, "Welle", true, true, false, true},
-      {HalvernEffect::spectrum, "Spektrum", true, true, true, true},
-      {HalvernEffect::rain, "Regen", true, true, true, true},
-      {HalvernEffect::colorShift, "Farbwechsel", true, true, true, false},
-      {HalvernEffect::ripple, "Wellenimpuls", true, true, true, true},
-      {HalvernEffect::starlight, "Sternenlicht", true, true, true, true},
-      {HalvernEffect::snake, "Schlange", true, true, true, true},
-      {HalvernEffect::marquee, "Lauflicht", true, true, true, true},
-      {HalvernEffect::aurora, "Aurora", true, true, true, true},
-      {HalvernEffect::reactive, "Reaktiv", true, true, true, true},
-      {HalvernEffect::firework, "Feuerwerk", true, true, true, true},
-      {HalvernEffect::gradient, "Verlauf", true, true, true, false},
-      {HalvernEffect::rainbowWave, "Regenbogenwelle", true, true, false, true},
-      {HalvernEffect::prism, "Prisma", true, true, false, true},
-      {HalvernEffect::cycle, "Farbzyklus", true, true, false, true},
-      {HalvernEffect::tidal, "Gezeiten", true, true, true, false},
-  }};
-  return table;
+// The one list of effects: every other list, bound and name comes from it.
+constexpr HalvernEffectRow kHalvernEffectTable[] = {
+    {HalvernEffect::off, "off", "Aus", false, false, false, true},
+    {HalvernEffect::staticColor, "staticColor", "Konstant", true, false, true, true},
+    {HalvernEffect::breathing, "breathing", "Atmen", true, true, true, true},
+    {HalvernEffect::wave, "wave", "Welle", true, true, false, true},
+    {HalvernEffect::spectrum, "spectrum", "Spektrum", true, true, true, true},
+    {HalvernEffect::rain, "rain", "Regen", true, true, true, true},
+    {HalvernEffect::colorShift, "colorShift", "Farbwechsel", true, true, true, false},
+    {HalvernEffect::ripple, "ripple", "Wellenimpuls", true, true, true, true},
+    {HalvernEffect::starlight, "starlight", "Sternenlicht", true, true, true, true},
+    {HalvernEffect::snake, "snake", "Schlange", true, true, true, true},
+    {HalvernEffect::marquee, "marquee", "Lauflicht", true, true, true, true},
+    {HalvernEffect::aurora, "aurora", "Aurora", true, true, true, true},
+    {HalvernEffect::reactive, "reactive", "Reaktiv", true, true, true, true},
+    {HalvernEffect::firework, "firework", "Feuerwerk", true, true, true, true},
+    {HalvernEffect::gradient, "gradient", "Verlauf", true, true, true, false},
+    {HalvernEffect::rainbowWave, "rainbowWave", "Regenbogenwelle", true, true, false, true},
+    {HalvernEffect::prism, "prism", "Prisma", true, true, false, true},
+    {HalvernEffect::cycle, "cycle", "Farbzyklus", true, true, false, true},
+    {HalvernEffect::tidal, "tidal", "Gezeiten", true, true, true, false},
+};
+
+constexpr std::size_t kHalvernEffectCount = std::size(kHalvernEffectTable);
+static_assert(kHalvernEffectCount == static_cast<std::size_t>(HalvernEffect::tidal) + 1,
+              "every effect has a row");
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < kHalvernEffectCount; ++i) {
+        if (static_cast<std::size_t>(kHalvernEffectTable[i].effect) != i) return false;
+      }
+      return true;
+    }(),
+    "a raw value indexes its row");
+
+bool known(HalvernEffect effect) {
+  return rawValue(effect) >= 0 && rawValue(effect) < static_cast<int>(kHalvernEffectCount);
 }
 
 // A value cast from an unchecked integer gets an empty name and no capabilities.
 const HalvernEffectRow& row(HalvernEffect effect) {
-  static const HalvernEffectRow unknown{effect, "", false, false, false, false};
-  auto raw = rawValue(effect);
-  if (raw < 0 || raw >= static_cast<int>(halvernEffectTable().size())) return unknown;
-  return halvernEffectTable()[static_cast<std::size_t>(raw)];
+  static constexpr HalvernEffectRow unknown{HalvernEffect::off, "", "", false, false, false, false};
+  return known(effect) ? kHalvernEffectTable[static_cast<std::size_t>(rawValue(effect))] : unknown;
 }
 
 template <bool visibleOnly>
 std::vector<HalvernEffect> collectEffects() {
   std::vector<HalvernEffect> effects;
-  for (const HalvernEffectRow& entry : halvernEffectTable()) {
+  for (const HalvernEffectRow& entry : kHalvernEffectTable) {
     if (!visibleOnly || entry.visible) effects.push_back(entry.effect);
   }
   return effects;
@@ -77,12 +90,21 @@ std::span<const HalvernEffect> visibleHalvernEffects() {
 }
 
 std::optional<HalvernEffect> halvernEffectFromRaw(int raw) {
-  if (raw < 0 || raw > 18) return std::nullopt;
-  return static_cast<HalvernEffect>(raw);
+  const auto effect = static_cast<HalvernEffect>(raw);
+  if (!known(effect)) return std::nullopt;
+  return effect;
 }
 
 const std::string& name(HalvernEffect effect) {
-  return row(effect).name;
+  static const auto names = [] {
+    std::array<std::string, kHalvernEffectCount + 1> all;  // the last one for unknown values
+    for (std::size_t i = 0; i < kHalvernEffectCount; ++i) all[i] = kHalvernEffectTable[i].name;
+    return all;
+  }();
+  return names[known(effect) ? static_cast<std::size_t>(rawValue(effect)) : kHalvernEffectCount];
+}
+const char* cliName(HalvernEffect effect) {
+  return row(effect).cliName;
 }
 bool supportsBrightness(HalvernEffect effect) {
   return row(effect).brightness;

@@ -43,7 +43,8 @@ std::optional<HalvernEffect> halvernEffectFromRaw(int raw);
 inline int rawValue(HalvernEffect effect) {
   return static_cast<int>(effect);
 }
-const std::string& name(HalvernEffect effect);
+const std::string& name(HalvernEffect effect);  // German display name
+const char* cliName(HalvernEffect effect);  // its case name ("staticColor"), for the command line
 bool supportsBrightness(HalvernEffect effect);
 bool supportsSpeed(HalvernEffect effect);
 bool supportsColor(HalvernEffect effect);

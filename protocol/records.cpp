@@ -15,56 +15,65 @@ namespace {
 
 struct LightingModeRow {
   LightingMode mode;
-  std::string name;
+  const char* cliName;  // the case name, as zepactl accepts it
+  const char* name;     // German display name
   bool speed;
   bool direction;
   bool color;
 };
 
-const std::array<LightingModeRow, 20>& lightingModeTable() {
-  static const std::array<LightingModeRow, 20> table{{
-      {LightingMode::off, "Aus", false, false, false},
-      {LightingMode::staticColor, "Statisch", false, false, true},
-      {LightingMode::singleOn, "Einzeln ein", true, false, true},
-      {LightingMode::singleOff, "Einzeln aus", true, false, true},
-      {LightingMode::glittering, "Glitzern", true, false, true},
-      {LightingMode::falling, "Fallend", true, false, true},
-      {LightingMode::colourful, "Farbenreich", true, false, false},
-      {LightingMode::breath, "Atmen", true, false, true},
-      {LightingMode::spectrum, "Spektrum", true, false, false},
-      {LightingMode::outward, "Nach außen", true, false, true},
-      {LightingMode::scrolling, "Scrollen", true, true, true},
-      {LightingMode::rolling, "Rollen", true, true, true},
-      {LightingMode::rotating, "Rotieren", true, true, true},
-      {LightingMode::explode, "Explosion", true, false, true},
-      {LightingMode::launch, "Start", true, false, true},
-      {LightingMode::ripples, "Wellen", true, false, true},
-      {LightingMode::flowing, "Fließen", true, true, true},
-      {LightingMode::pulsating, "Pulsieren", true, false, true},
-      {LightingMode::tilt, "Neigen", true, true, true},
-      {LightingMode::shuttle, "Pendeln", true, false, true},
-  }};
-  return table;
+// The one list of modes: every other list, bound and name comes from it.
+constexpr LightingModeRow kLightingModeTable[] = {
+    {LightingMode::off, "off", "Aus", false, false, false},
+    {LightingMode::staticColor, "staticColor", "Statisch", false, false, true},
+    {LightingMode::singleOn, "singleOn", "Einzeln ein", true, false, true},
+    {LightingMode::singleOff, "singleOff", "Einzeln aus", true, false, true},
+    {LightingMode::glittering, "glittering", "Glitzern", true, false, true},
+    {LightingMode::falling, "falling", "Fallend", true, false, true},
+    {LightingMode::colourful, "colourful", "Farbenreich", true, false, false},
+    {LightingMode::breath, "breath", "Atmen", true, false, true},
+    {LightingMode::spectrum, "spectrum", "Spektrum", true, false, false},
+    {LightingMode::outward, "outward", "Nach außen", true, false, true},
+    {LightingMode::scrolling, "scrolling", "Scrollen", true, true, true},
+    {LightingMode::rolling, "rolling", "Rollen", true, true, true},
+    {LightingMode::rotating, "rotating", "Rotieren", true, true, true},
+    {LightingMode::explode, "explode", "Explosion", true, false, true},
+    {LightingMode::launch, "launch", "Start", true, false, true},
+    {LightingMode::ripples, "ripples", "Wellen", true, false, true},
+    {LightingMode::flowing, "flowing", "Fließen", true, true, true},
+    {LightingMode::pulsating, "pulsating", "Pulsieren", true, false, true},
+    {LightingMode::tilt, "tilt", "Neigen", true, true, true},
+    {LightingMode::shuttle, "shuttle", "Pendeln", true, false, true},
+};
+
+constexpr std::size_t kLightingModeCount = std::size(kLightingModeTable);
+static_assert(kLightingModeCount == static_cast<std::size_t>(LightingMode::shuttle) + 1,
+              "every mode has a row");
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < kLightingModeCount; ++i) {
+        if (static_cast<std::size_t>(kLightingModeTable[i].mode) != i) return false;
+      }
+      return true;
+    }(),
+    "a raw value indexes its row");
+
+constexpr auto kAllLightingModes = [] {
+  std::array<LightingMode, kLightingModeCount> modes{};
+  for (std::size_t i = 0; i < kLightingModeCount; ++i) modes[i] = kLightingModeTable[i].mode;
+  return modes;
+}();
+
+bool known(LightingMode mode) {
+  return rawValue(mode) >= 0 && rawValue(mode) < static_cast<int>(kLightingModeCount);
 }
 
 // A value cast from an unchecked integer gets an empty name and no capabilities, not a read
 // past the table.
 const LightingModeRow& row(LightingMode mode) {
-  static const LightingModeRow unknown{mode, "", false, false, false};
-  auto raw = rawValue(mode);
-  if (raw < 0 || raw >= static_cast<int>(lightingModeTable().size())) return unknown;
-  return lightingModeTable()[static_cast<std::size_t>(raw)];
+  static constexpr LightingModeRow unknown{LightingMode::off, "", "", false, false, false};
+  return known(mode) ? kLightingModeTable[static_cast<std::size_t>(rawValue(mode))] : unknown;
 }
-
-constexpr std::array<LightingMode, 20> kAllLightingModes{
-    LightingMode::off,       LightingMode::staticColor, LightingMode::singleOn,
-    LightingMode::singleOff, LightingMode::glittering,  LightingMode::falling,
-    LightingMode::colourful, LightingMode::breath,      LightingMode::spectrum,
-    LightingMode::outward,   LightingMode::scrolling,   LightingMode::rolling,
-    LightingMode::rotating,  LightingMode::explode,     LightingMode::launch,
-    LightingMode::ripples,   LightingMode::flowing,     LightingMode::pulsating,
-    LightingMode::tilt,      LightingMode::shuttle,
-};
 
 template <typename T, typename Decode>
 std::optional<std::vector<T>> listFromJson(const json& array, Decode decode) {
@@ -88,12 +97,21 @@ std::span<const LightingMode> allLightingModes() {
 }
 
 std::optional<LightingMode> lightingModeFromRaw(int raw) {
-  if (raw < 0 || raw > 19) return std::nullopt;
-  return static_cast<LightingMode>(raw);
+  const auto mode = static_cast<LightingMode>(raw);
+  if (!known(mode)) return std::nullopt;
+  return mode;
 }
 
 const std::string& name(LightingMode mode) {
-  return row(mode).name;
+  static const auto names = [] {
+    std::array<std::string, kLightingModeCount + 1> all;  // the last one for unknown values
+    for (std::size_t i = 0; i < kLightingModeCount; ++i) all[i] = kLightingModeTable[i].name;
+    return all;
+  }();
+  return names[known(mode) ? static_cast<std::size_t>(rawValue(mode)) : kLightingModeCount];
+}
+const char* cliName(LightingMode mode) {
+  return row(mode).cliName;
 }
 bool supportsSpeed(LightingMode mode) {
   return row(mode).speed;

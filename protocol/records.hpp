@@ -43,6 +43,7 @@ inline int rawValue(LightingMode mode) {
   return static_cast<int>(mode);
 }
 const std::string& name(LightingMode mode);  // German display name
+const char* cliName(LightingMode mode);      // its case name ("staticColor"), for the command line
 bool supportsSpeed(LightingMode mode);
 bool supportsDirection(LightingMode mode);
 bool supportsColor(LightingMode mode);

@@ -10,10 +10,12 @@
 #include <iomanip>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/version.hpp"
 #include "protocol/zepa_error.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/sim_mount.hpp"
@@ -86,16 +88,15 @@ TEST(Commands, LeaveTheKeyboardAsAsked) {
   } rows[] = {
       {"", "list", 0, "zepa ZEPA VX10\nhalvern Halvern Corvane Pro 108\n", "0", ""},
       {"--halvern", "list", 0, "halvern Halvern Corvane Pro 108\n", "0", ""},
-      {"--zepa", "zepa lighting rolling", 0, "",
-       "5 0b 00 d2 ff 00 00 00 00 00 05 03 00 00 00 aa 55", "zepa/lighting/effect=11"},
+      {"--zepa", "zepa lighting Rollen", 0, "", "5 0b 00 d2 ff 00 00 00 00 00 05 03 00 00 00 aa 55",
+       "zepa/lighting/effect=11"},
       {"--zepa",
        "zepa lighting 10 --color FF8000 --brightness 2 --speed=4 --direction 1 --colorful", 0, "",
        "5 0a ff 80 00 00 00 00 00 01 02 04 01 00 00 aa 55", "zepa/lighting/direction=1"},
       {"--zepa", "zepa lighting STATICCOLOR --color 010203", 0, "",
        "5 01 01 02 03 00 00 00 00 00 05 03 00 00 00 aa 55", ""},
-      // 6 fits a byte, so the keyboard's own rule speaks.
-      {"--zepa", "zepa lighting breath --brightness 6", 1,
-       "Helligkeit/Tempo müssen 0–5, Richtung 0–1 sein.\n", "0", "zepa/lighting=null"},
+      {"--zepa", "zepa lighting 'nach aussen' --color #102030", 0, "",
+       "5 09 10 20 30 00 00 00 00 00 05 03 00 00 00 aa 55", "zepa/lighting/effect=9"},
       {"--halvern", "zepa lighting off", 1,
        "ZEPA VX10 nicht gefunden. Bitte per USB-C-Kabel verbinden.\n", "0", ""},
       {"--zepa --fail set:2:EPIPE", "zepa lighting off", 1, "Senden fehlgeschlagen (0xe000404f).\n",
@@ -106,7 +107,16 @@ TEST(Commands, LeaveTheKeyboardAsAsked) {
        R"("weekday":0})"},
       {"--zepa", "zepa clock --at 1999-12-31T23:59:59", 1, "Datum wird nicht unterstützt.\n", "0",
        ""},
-      {"--zepa", "zepa keys --brightness 3 #142=010203 esc=FF0000 1=00ff00", 0, "",
+      // A typo for 2025: far outside what a time point can hold, refused all the same.
+      {"--zepa", "zepa clock --at 1025-03-09T14:05:07", 1, "Datum wird nicht unterstützt.\n", "0",
+       "zepa/clock=null"},
+      {"--zepa", "zepa clock --at 2256-01-01T00:00:00", 1, "Datum wird nicht unterstützt.\n", "0",
+       "zepa/clock=null"},
+      {"--zepa", "zepa clock --at 2000-01-01T00:00:00", 0, "", "4 00 01 5a 00 01 01 00 00 00 00",
+       "zepa/clock/year=2000"},
+      {"--zepa", "zepa clock --at 2255-12-31T23:59:59", 0, "", "4 00 01 5a ff 0c 1f 17 3b 3b 00",
+       "zepa/clock/year=2255"},
+      {"--zepa", "zepa keys --brightness 3 #142=010203 KEY_ESC=#FF0000 1=00ff00", 0, "",
        "18 80 00 00 00 00 00 00 00 00 03 00 00 00 00 aa 55",
        R"(zepa/perKeyColors=[{"index":1,"key":1,"red":255,"green":0,"blue":0},)"
        R"({"index":20,"key":20,"red":0,"green":255,"blue":0},)"
@@ -116,7 +126,7 @@ TEST(Commands, LeaveTheKeyboardAsAsked) {
        R"(zepa/lighting/brightness=5)"},
       {"--zepa", "zepa keys", 0, "", "18", "zepa/perKeyColors=[]; zepa/lighting/perKeyMode=true"},
       // A modifier target travels as its bit, any other key as its usage.
-      {"--zepa", "zepa remap 'caps=Ctrl L' #2=a", 0, "", "13 04 11 00 00 00 00 00 00 09",
+      {"--zepa", "zepa remap 'caps=Ctrl L' #2=KEY_A", 0, "", "13 04 11 00 00 00 00 00 00 09",
        R"(zepa/baseRemaps=[{"index":2,"action":2,"param1":0,"param2":4,"param3":0},)"
        R"({"index":55,"action":2,"param1":1,"param2":0,"param3":0}]; zepa/fnRemaps=[])"},
       {"--zepa", "zepa remap --fn ===", 0, "", "13 04 27 00 00 00 00 00 00 09",
@@ -128,16 +138,16 @@ TEST(Commands, LeaveTheKeyboardAsAsked) {
        "1 06 84 00 00 01 00 80 00", ""},
       {"--halvern", "halvern verify", 0, "OK\n", "3 06 04 00 00 01 00 80 00",
        "halvern/configWrites=1"},
-      {"--halvern", "halvern lighting breathing --color 102030 --brightness 2 --speed 1 --colorful",
-       0, "", "3 06 0a 00 00 00 00 00 02",
+      {"--halvern", "halvern lighting ATMEN --color 102030 --brightness 2 --speed 1 --colorful", 0,
+       "", "3 06 0a 00 00 00 00 00 02",
        R"(halvern/effect=2; halvern/color={"red":16,"green":32,"blue":48};)"
        R"(halvern/effects/1={"effect":2,"brightness":2,"speed":1,"colorful":true})"},
       {"--halvern", "halvern lighting 11", 0, "", "3",
        R"(halvern/effects/10={"effect":11,"brightness":4,"speed":4,"colorful":false};)"
        R"(halvern/color={"red":0,"green":210,"blue":255})"},
-      {"--halvern", "halvern lighting wave --speed 5", 1,
-       "Halvern-Helligkeit und -Tempo müssen zwischen 0 und 4 liegen.\n", "0",
-       "halvern/configWrites=0"},
+      // A failed query leaves standard output empty: no "MODEL " fragment for a script.
+      {"--halvern --fail get:1:EIO", "halvern model", 1,
+       "Bestätigung fehlgeschlagen (0xe00002ca).\n", "1 06 82", ""},
       {"--zepa", "halvern config", 1, "Halvern Corvane Pro wurde nicht per USB gefunden.\n", "0",
        ""},
   };
@@ -171,12 +181,39 @@ TEST(Usage, SendsNothing) {
       {"zepa lighting rolling --speed", "Die Option „--speed“ braucht einen Wert."},
       {"halvern lighting wave --speed 1 --speed 2", "Die Option „--speed“ ist mehrfach angegeben."},
       {"zepa lighting", "Der Modus fehlt."},
-      {"zepa lighting 20", "Unbekannter Modus „20“; erlaubt sind 0 bis 19 oder ein Modusname."},
+      {"zepa lighting 20",
+       "Unbekannter Modus „20“; erlaubt sind 0 bis 19 oder ein Name aus „zepactl zepa lighting "
+       "--help“."},
+      {"halvern lighting Rollen",
+       "Unbekannter Effekt „Rollen“; erlaubt sind 0 bis 18 oder ein Name aus „zepactl halvern "
+       "lighting --help“."},
       {"zepa lighting rolling --color 00d2f",
-       "Die Farbe „00d2f“ ist ungültig; erwartet werden sechs Hex-Ziffern RRGGBB, etwa 00d2ff."},
-      {"zepa lighting rolling --brightness 256",
-       "Die Option „--brightness“ erwartet eine Zahl von 0 bis 255, nicht „256“."},
-      {"zepa keys Foo=ff0000", "Unbekannte Taste „Foo“."},
+       "Die Farbe „00d2f“ ist ungültig; erwartet werden sechs Hex-Ziffern RRGGBB oder #RRGGBB, "
+       "etwa 00d2ff."},
+      {"zepa lighting rolling --brightness -1",
+       "Die Option „--brightness“ erwartet eine Zahl von 0 bis 5, nicht „-1“."},
+      // Inside a byte but outside the keyboard's range: still a bad call, not a keyboard error.
+      {"zepa lighting rolling --brightness 9",
+       "Die Option „--brightness“ erwartet eine Zahl von 0 bis 5, nicht „9“."},
+      {"zepa lighting rolling --direction 2",
+       "Die Option „--direction“ erwartet eine Zahl von 0 bis 1, nicht „2“."},
+      {"halvern lighting wave --speed 5",
+       "Die Option „--speed“ erwartet eine Zahl von 0 bis 4, nicht „5“."},
+      {"zepa keys --brightness 6",
+       "Die Option „--brightness“ erwartet eine Zahl von 0 bis 5, nicht „6“."},
+      {"zepa remap --fn --save caps=a",
+       "„--save“ speichert nur die Grundebene, nicht die Fn-Ebene."},
+      {"zepa keys Foo=ff0000", "Unbekannte Taste „Foo“; „zepactl keys“ zeigt alle Namen."},
+      {"halvern remap caps=Fn", "Unbekannte Taste „Fn“; „zepactl keys“ zeigt alle Namen."},
+      {"halvern remap caps", "„caps“ ist kein Paar QUELLE=ZIEL."},
+      {"profile export", "Die Datei fehlt."},
+      {"profile rename x", "Unbekannter Unterbefehl „rename“."},
+      {"diagnose --verbose", "Unbekannte Option „--verbose“."},
+      {"list --json extra", "Unerwartetes Argument „extra“."},
+      // "--" ends the options, so what follows is a mode name.
+      {"zepa lighting -- --colorful",
+       "Unbekannter Modus „--colorful“; erlaubt sind 0 bis 19 oder "
+       "ein Name aus „zepactl zepa lighting --help“."},
       {"zepa keys #0=ff0000", "Die Tastennummer „#0“ liegt nicht zwischen #1 und #142."},
       {"zepa remap #143=a", "Die Tastennummer „#143“ liegt nicht zwischen #1 und #142."},
       {"zepa keys esc", "„esc“ ist kein Paar TASTE=RRGGBB."},
@@ -185,8 +222,17 @@ TEST(Usage, SendsNothing) {
        "Die Zeit „2025-02-29T10:00:00“ ist ungültig; erwartet wird JJJJ-MM-TTTHH:MM:SS in "
        "Ortszeit."},
       {"restore --all", "Unbekannte Option „--all“."},
+      // Echoed arguments cannot steer the terminal or break the line.
+      {"zepa lighting \x1b[2J\xff",
+       "Unbekannter Modus „\\x1b[2J\\xff“; erlaubt sind 0 bis 19 oder ein Name aus „zepactl zepa "
+       "lighting --help“."},
       {"--help", ""},
+      {"-h", ""},
       {"zepa keys Foo=1 --help", ""},
+      {"halvern remap -h", ""},
+      {"profile import --help", ""},
+      {"diagnose --help", ""},
+      {"keys --help", ""},
       {"restore --help", ""},
   };
   SimMount sim;
@@ -201,6 +247,14 @@ TEST(Usage, SendsNothing) {
         << outcome.err << outcome.out;
   }
   EXPECT_EQ(sim.readLog().size(), 0u);
+}
+
+TEST(Conventions, VersionIsTheProjects) {
+  SimMount sim;
+  ZEPA_REQUIRE_SIM(sim);
+  const auto outcome = run(sim, {"--version"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "zepactl " + std::string(zepa::projectVersion) + "\n");
 }
 
 // On a pipe it stays away: the command rows expect nothing on standard error.
@@ -219,13 +273,13 @@ TEST(Progress, ShownOnATerminal) {
 TEST(InProcess, ProgressCountsEveryPauseAndVerifyReportsAMismatch) {
   using namespace zepa::cli;
   const struct {
-    Command command;
+    std::variant<ZepaKeysRequest, ZepaRemapRequest, HalvernQueryRequest> command;
     int status, pauses;
     std::string out, errEnd;
   } rows[] = {
-      {ZepaKeysRequest{{{1, {255, 0, 0}}}, 5}, 0, kPerKeyPauses, "", "… 100 %\n"},
-      {ZepaRemapRequest{{}, true}, 0, kRemapPauses, "", "… 100 %\n"},
-      {HalvernQueryRequest{HalvernQuery::verify}, 1, 5, "MISMATCH\n",
+      {ZepaKeysRequest{{{1, {255, 0, 0}}}, 5, false}, 0, kPerKeyPauses, "", "… 100 %\n"},
+      {ZepaRemapRequest{{}, true, false}, 0, kRemapPauses, "", "… 100 %\n"},
+      {HalvernQueryRequest{HalvernQuery::verify, false}, 1, 5, "MISMATCH\n",
        "Der zurückgelesene Konfigurationsblock weicht vom geschriebenen ab.\n"},
   };
   for (const auto& row : rows) {
@@ -234,7 +288,9 @@ TEST(InProcess, ProgressCountsEveryPauseAndVerifyReportsAMismatch) {
     int pauses = 0;
     std::ostringstream out, err;
     DeviceContext context{backend, [&](auto) { ++pauses; }, zepa::systemCalendar(), out, err, true};
-    EXPECT_EQ(runDeviceCommand(row.command, context), row.status) << err.str();
+    const int status =
+        std::visit([&](const auto& request) { return run(context, request); }, row.command);
+    EXPECT_EQ(status, row.status) << err.str();
     EXPECT_EQ(pauses, row.pauses);
     EXPECT_EQ(out.str(), row.out);
     EXPECT_TRUE(err.str().ends_with(row.errEnd)) << err.str();

@@ -8,62 +8,16 @@
 
 #include "protocol/zepa_key_map.hpp"
 #include "protocol/zepa_reports.hpp"
+#include "tools/cli/cli_names.hpp"
 
 namespace zepa::cli {
 
 namespace {
 
-// Case names as the code spells them, in raw order (a raw value indexes its row); the raw
-// number works on the command line as well.
-constexpr std::pair<const char*, LightingMode> kLightingModes[] = {
-    {"off", LightingMode::off},
-    {"staticColor", LightingMode::staticColor},
-    {"singleOn", LightingMode::singleOn},
-    {"singleOff", LightingMode::singleOff},
-    {"glittering", LightingMode::glittering},
-    {"falling", LightingMode::falling},
-    {"colourful", LightingMode::colourful},
-    {"breath", LightingMode::breath},
-    {"spectrum", LightingMode::spectrum},
-    {"outward", LightingMode::outward},
-    {"scrolling", LightingMode::scrolling},
-    {"rolling", LightingMode::rolling},
-    {"rotating", LightingMode::rotating},
-    {"explode", LightingMode::explode},
-    {"launch", LightingMode::launch},
-    {"ripples", LightingMode::ripples},
-    {"flowing", LightingMode::flowing},
-    {"pulsating", LightingMode::pulsating},
-    {"tilt", LightingMode::tilt},
-    {"shuttle", LightingMode::shuttle},
-};
-
-constexpr std::pair<const char*, HalvernEffect> kHalvernEffects[] = {
-    {"off", HalvernEffect::off},
-    {"staticColor", HalvernEffect::staticColor},
-    {"breathing", HalvernEffect::breathing},
-    {"wave", HalvernEffect::wave},
-    {"spectrum", HalvernEffect::spectrum},
-    {"rain", HalvernEffect::rain},
-    {"colorShift", HalvernEffect::colorShift},
-    {"ripple", HalvernEffect::ripple},
-    {"starlight", HalvernEffect::starlight},
-    {"snake", HalvernEffect::snake},
-    {"marquee", HalvernEffect::marquee},
-    {"aurora", HalvernEffect::aurora},
-    {"reactive", HalvernEffect::reactive},
-    {"firework", HalvernEffect::firework},
-    {"gradient", HalvernEffect::gradient},
-    {"rainbowWave", HalvernEffect::rainbowWave},
-    {"prism", HalvernEffect::prism},
-    {"cycle", HalvernEffect::cycle},
-    {"tidal", HalvernEffect::tidal},
-};
-
 constexpr RGBColor kDefaultColor{0x00, 0xD2, 0xFF};
 
 std::string inQuotes(std::string_view text) {
-  return "„" + std::string(text) + "“";
+  return "„" + printable(text) + "“";
 }
 
 // Decimal digits only: no sign, no blanks, no hex.
@@ -78,6 +32,7 @@ std::optional<unsigned> decimal(std::string_view text, unsigned high) {
 }
 
 std::optional<RGBColor> color(std::string_view text) {
+  if (text.starts_with('#')) text.remove_prefix(1);
   if (text.size() != 6) return std::nullopt;
   std::uint8_t parts[3];
   for (int i = 0; i < 3; ++i) {
@@ -86,19 +41,6 @@ std::optional<RGBColor> color(std::string_view text) {
     if (error != std::errc() || end != first + 2) return std::nullopt;
   }
   return RGBColor{parts[0], parts[1], parts[2]};
-}
-
-template <typename Value, std::size_t N>
-std::optional<Value> caseValue(const std::pair<const char*, Value> (&table)[N],
-                               std::string_view text, int highest) {
-  if (auto raw = decimal(text, static_cast<unsigned>(highest))) {
-    return static_cast<Value>(static_cast<int>(*raw));
-  }
-  const std::string wanted = lowercased(text);
-  for (const auto& [caseName, value] : table) {
-    if (lowercased(caseName) == wanted) return value;
-  }
-  return std::nullopt;
 }
 
 // The arguments of one command: its options (with or without a value) and the rest in order.
@@ -122,13 +64,18 @@ struct OptionRule {
 ParsedOptions parseOptions(Topic topic, std::span<const std::string_view> arguments,
                            std::span<const OptionRule> rules) {
   ParsedOptions parsed;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
-    if (!argument.starts_with("--")) {
+    if (optionsEnded || !argument.starts_with("-") || argument == "-") {
       parsed.positional.push_back(argument);
       continue;
     }
-    if (argument == "--help") {
+    if (argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (argument == "--help" || argument == "-h") {
       parsed.help = true;
       continue;
     }
@@ -159,15 +106,16 @@ ParsedOptions parseOptions(Topic topic, std::span<const std::string_view> argume
   return parsed;
 }
 
-std::uint8_t byteOption(Topic topic, const ParsedOptions& parsed, std::string_view name,
-                        std::uint8_t fallback) {
+// The keyboards check their ranges too; checking here as well makes a value out of range a
+// bad call that sends nothing.
+std::uint8_t numberOption(Topic topic, const ParsedOptions& parsed, std::string_view name,
+                          std::uint8_t fallback, std::uint8_t high) {
   const std::string* text = parsed.value(name);
   if (!text) return fallback;
-  // The device checks its own ranges and says so in its words; here only the byte must fit.
-  const auto value = decimal(*text, 255);
+  const auto value = decimal(*text, high);
   if (!value) {
-    throw UsageError(topic, "Die Option " + inQuotes(name) + " erwartet eine Zahl von 0 bis 255, " +
-                                "nicht " + inQuotes(*text) + ".");
+    throw UsageError(topic, "Die Option " + inQuotes(name) + " erwartet eine Zahl von 0 bis " +
+                                std::to_string(high) + ", nicht " + inQuotes(*text) + ".");
   }
   return static_cast<std::uint8_t>(*value);
 }
@@ -176,8 +124,8 @@ RGBColor colorValue(Topic topic, std::string_view text) {
   const auto value = color(text);
   if (!value) {
     throw UsageError(topic, "Die Farbe " + inQuotes(text) +
-                                " ist ungültig; erwartet werden sechs Hex-Ziffern RRGGBB, etwa "
-                                "00d2ff.");
+                                " ist ungültig; erwartet werden sechs Hex-Ziffern RRGGBB oder "
+                                "#RRGGBB, etwa 00d2ff.");
   }
   return *value;
 }
@@ -201,30 +149,20 @@ void noPositional(Topic topic, const ParsedOptions& parsed) {
   }
 }
 
-// A key by table name (any letter case) or "#N" with N from 1 to 142.
-std::optional<std::uint8_t> keyIndex(std::string_view text) {
-  if (text.starts_with('#')) {
-    const auto index = decimal(text.substr(1), ZEPAReports::highestKeyIndex);
-    if (!index || *index == 0) return std::nullopt;
-    return static_cast<std::uint8_t>(*index);
-  }
-  if (const ZEPAKey* key = ZEPAKeyMap::key(text)) return key->index;
-  return std::nullopt;
-}
-
 std::uint8_t keyOrThrow(Topic topic, std::string_view text) {
-  if (auto index = keyIndex(text)) return *index;
+  if (auto index = zepaKeyNamed(text)) return *index;
   if (text.starts_with('#')) {
     throw UsageError(topic, "Die Tastennummer " + inQuotes(text) +
                                 " liegt nicht zwischen #1 und #" +
                                 std::to_string(ZEPAReports::highestKeyIndex) + ".");
   }
-  throw UsageError(topic, "Unbekannte Taste " + inQuotes(text) + ".");
+  throw UsageError(topic,
+                   "Unbekannte Taste " + inQuotes(text) + "; „zepactl keys“ zeigt alle Namen.");
 }
 
 // 2025-03-09T14:05:07 in the local time zone; a date or time that does not exist there is
-// refused rather than silently moved.
-std::chrono::system_clock::time_point localTime(Topic topic, std::string_view text) {
+// refused rather than silently moved. Whether the keyboard takes the year is its own check.
+DateParts localTime(Topic topic, std::string_view text) {
   const auto refuse = [&] {
     throw UsageError(topic, "Die Zeit " + inQuotes(text) +
                                 " ist ungültig; erwartet wird JJJJ-MM-TTTHH:MM:SS in Ortszeit.");
@@ -254,28 +192,30 @@ std::chrono::system_clock::time_point localTime(Topic topic, std::string_view te
       normalised.tm_sec != wanted.tm_sec) {
     refuse();
   }
-  return std::chrono::system_clock::from_time_t(seconds);
+  return DateParts{wanted.tm_year + 1900, wanted.tm_mon + 1, wanted.tm_mday,        wanted.tm_hour,
+                   wanted.tm_min,         wanted.tm_sec,     normalised.tm_wday + 1};
 }
 
 Command zepaLighting(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::zepaLighting;
-  static constexpr OptionRule rules[] = {{"--color", true},
-                                         {"--brightness", true},
-                                         {"--speed", true},
-                                         {"--direction", true},
-                                         {"--colorful", false}};
+  static constexpr OptionRule rules[] = {{"--color", true},     {"--brightness", true},
+                                         {"--speed", true},     {"--direction", true},
+                                         {"--colorful", false}, {"--save", false}};
   const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   const std::string_view modeText = onlyPositional(topic, parsed, "Der Modus");
-  const auto mode = caseValue(kLightingModes, modeText, 19);
+  const auto mode = lightingModeNamed(modeText);
   if (!mode) {
-    throw UsageError(topic, "Unbekannter Modus " + inQuotes(modeText) +
-                                "; erlaubt sind 0 bis 19 oder ein Modusname.");
+    throw UsageError(topic, "Unbekannter Modus " + inQuotes(modeText) + "; erlaubt sind 0 bis " +
+                                std::to_string(allLightingModes().size() - 1) +
+                                " oder ein Name aus „zepactl zepa lighting --help“.");
   }
-  return ZepaLightingRequest{LightingConfig{
-      *mode, colorOption(topic, parsed), byteOption(topic, parsed, "--brightness", 5),
-      byteOption(topic, parsed, "--speed", 3), byteOption(topic, parsed, "--direction", 0),
-      parsed.has("--colorful")}};
+  return ZepaLightingRequest{
+      LightingConfig{*mode, colorOption(topic, parsed),
+                     numberOption(topic, parsed, "--brightness", 5, 5),
+                     numberOption(topic, parsed, "--speed", 3, 5),
+                     numberOption(topic, parsed, "--direction", 0, 1), parsed.has("--colorful")},
+      parsed.has("--save")};
 }
 
 Command zepaClock(std::span<const std::string_view> arguments) {
@@ -291,7 +231,7 @@ Command zepaClock(std::span<const std::string_view> arguments) {
 
 Command zepaKeys(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::zepaKeys;
-  static constexpr OptionRule rules[] = {{"--brightness", true}};
+  static constexpr OptionRule rules[] = {{"--brightness", true}, {"--save", false}};
   const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   std::map<std::uint8_t, RGBColor> colors;
@@ -304,7 +244,8 @@ Command zepaKeys(std::span<const std::string_view> arguments) {
     const std::uint8_t index = keyOrThrow(topic, pair.substr(0, equals));
     colors[index] = colorValue(topic, pair.substr(equals + 1));
   }
-  ZepaKeysRequest request{{}, byteOption(topic, parsed, "--brightness", 5)};
+  ZepaKeysRequest request{
+      {}, numberOption(topic, parsed, "--brightness", 5, 5), parsed.has("--save")};
   for (const auto& [index, value] : colors) request.colors.push_back(KeyColor{index, value});
   return request;
 }
@@ -319,25 +260,38 @@ KeyRemap remapTo(std::uint8_t source, const ZEPAKey& target) {
 }
 
 const ZEPAKey* targetKey(std::string_view text) {
-  const auto index = keyIndex(text);
+  const auto index = zepaKeyNamed(text);
   return index ? ZEPAKeyMap::key(*index) : nullptr;
 }
 
-KeyRemap remapPair(Topic topic, std::string_view pair) {
-  // "=" is itself a key name, so every "=" is tried as the separator; exactly one split may
-  // name two keys.
-  std::optional<KeyRemap> found;
-  std::size_t splits = 0;
+// "=" is itself a key name, so every "=" is tried as the separator; exactly one split may
+// name two keys. `resolve` gives what a side names, or nothing.
+template <typename Resolve>
+auto splitPair(Topic topic, std::string_view pair, Resolve resolve) {
+  using Value = decltype(resolve(pair));
+  std::optional<std::pair<typename Value::value_type, typename Value::value_type>> found;
   for (std::size_t at = pair.find('='); at != std::string_view::npos; at = pair.find('=', at + 1)) {
-    ++splits;
-    const auto source = keyIndex(pair.substr(0, at));
-    const ZEPAKey* target = targetKey(pair.substr(at + 1));
+    const auto source = resolve(pair.substr(0, at));
+    const auto target = resolve(pair.substr(at + 1));
     if (!source || !target) continue;
     if (found) throw UsageError(topic, "Das Paar " + inQuotes(pair) + " ist mehrdeutig.");
-    found = remapTo(*source, *target);
+    found.emplace(*source, *target);
   }
-  if (found) return *found;
-  if (splits == 0) throw UsageError(topic, inQuotes(pair) + " ist kein Paar QUELLE=ZIEL.");
+  if (!found && pair.find('=') == std::string_view::npos) {
+    throw UsageError(topic, inQuotes(pair) + " ist kein Paar QUELLE=ZIEL.");
+  }
+  return found;
+}
+
+KeyRemap remapPair(Topic topic, std::string_view pair) {
+  const auto found = splitPair(topic, pair, [](std::string_view side) {
+    const ZEPAKey* key = targetKey(side);
+    const auto index = zepaKeyNamed(side);
+    // A source may be any firmware index; a target must be a key of the table.
+    return index ? std::optional<std::pair<std::uint8_t, const ZEPAKey*>>({*index, key})
+                 : std::nullopt;
+  });
+  if (found && found->second.second) return remapTo(found->first.first, *found->second.second);
   // Explain with the split at the last "=", which is right unless a name holds one.
   const std::size_t at = pair.rfind('=');
   keyOrThrow(topic, pair.substr(0, at));
@@ -348,10 +302,14 @@ KeyRemap remapPair(Topic topic, std::string_view pair) {
 
 Command zepaRemap(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::zepaRemap;
-  static constexpr OptionRule rules[] = {{"--fn", false}};
+  static constexpr OptionRule rules[] = {{"--fn", false}, {"--save", false}};
   const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
-  ZepaRemapRequest request{{}, parsed.has("--fn")};
+  // The stored profile holds the base layer only, as the window does.
+  if (parsed.has("--fn") && parsed.has("--save")) {
+    throw UsageError(topic, "„--save“ speichert nur die Grundebene, nicht die Fn-Ebene.");
+  }
+  ZepaRemapRequest request{{}, parsed.has("--fn"), parsed.has("--save")};
   for (const std::string_view pair : parsed.positional) {
     const KeyRemap remap = remapPair(topic, pair);
     // A later pair for the same source replaces the earlier one, as in the application.
@@ -364,19 +322,67 @@ Command zepaRemap(std::span<const std::string_view> arguments) {
 
 Command halvernLighting(std::span<const std::string_view> arguments) {
   constexpr Topic topic = Topic::halvernLighting;
-  static constexpr OptionRule rules[] = {
-      {"--color", true}, {"--brightness", true}, {"--speed", true}, {"--colorful", false}};
+  static constexpr OptionRule rules[] = {{"--color", true},
+                                         {"--brightness", true},
+                                         {"--speed", true},
+                                         {"--colorful", false},
+                                         {"--save", false}};
   const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   const std::string_view effectText = onlyPositional(topic, parsed, "Der Effekt");
-  const auto effect = caseValue(kHalvernEffects, effectText, 18);
+  const auto effect = halvernEffectNamed(effectText);
   if (!effect) {
-    throw UsageError(topic, "Unbekannter Effekt " + inQuotes(effectText) +
-                                "; erlaubt sind 0 bis 18 oder ein Effektname.");
+    throw UsageError(topic, "Unbekannter Effekt " + inQuotes(effectText) + "; erlaubt sind 0 bis " +
+                                std::to_string(allHalvernEffects().size() - 1) +
+                                " oder ein Name aus „zepactl halvern lighting --help“.");
   }
-  return HalvernLightingRequest{HalvernLightingConfig{
-      *effect, colorOption(topic, parsed), byteOption(topic, parsed, "--brightness", 4),
-      byteOption(topic, parsed, "--speed", 4), parsed.has("--colorful")}};
+  return HalvernLightingRequest{
+      HalvernLightingConfig{*effect, colorOption(topic, parsed),
+                            numberOption(topic, parsed, "--brightness", 4, 4),
+                            numberOption(topic, parsed, "--speed", 4, 4), parsed.has("--colorful")},
+      parsed.has("--save")};
+}
+
+std::uint8_t usageOrThrow(Topic topic, std::string_view text) {
+  if (const auto usage = halvernUsageNamed(text)) return *usage;
+  throw UsageError(topic,
+                   "Unbekannte Taste " + inQuotes(text) + "; „zepactl keys“ zeigt alle Namen.");
+}
+
+Command halvernRemap(std::span<const std::string_view> arguments) {
+  constexpr Topic topic = Topic::halvernRemap;
+  static constexpr OptionRule rules[] = {{"--save", false}};
+  const ParsedOptions parsed = parseOptions(topic, arguments, rules);
+  if (parsed.help) return HelpRequest{topic};
+  HalvernRemapRequest request{{}, parsed.has("--save")};
+  for (const std::string_view pair : parsed.positional) {
+    const auto found =
+        splitPair(topic, pair, [](std::string_view side) { return halvernUsageNamed(side); });
+    if (!found) {
+      const std::size_t at = pair.rfind('=');
+      usageOrThrow(topic, pair.substr(0, at));
+      usageOrThrow(topic, pair.substr(at + 1));
+      throw UsageError(topic, "Das Paar " + inQuotes(pair) + " ist ungültig.");
+    }
+    std::erase_if(request.remaps, [&](const KeyRemap& r) { return r.sourceIndex == found->first; });
+    request.remaps.push_back(KeyRemap{found->first, RemapAction::key, 0, found->second, 0});
+  }
+  // Ordered by source, as the window stores them.
+  std::stable_sort(
+      request.remaps.begin(), request.remaps.end(),
+      [](const KeyRemap& a, const KeyRemap& b) { return a.sourceIndex < b.sourceIndex; });
+  return request;
+}
+
+// Commands whose only option is --json.
+template <typename Request>
+Command withJson(Topic topic, std::span<const std::string_view> arguments, Request request) {
+  static constexpr OptionRule rules[] = {{"--json", false}};
+  const ParsedOptions parsed = parseOptions(topic, arguments, rules);
+  if (parsed.help) return HelpRequest{topic};
+  noPositional(topic, parsed);
+  request.json = parsed.has("--json");
+  return request;
 }
 
 Command withoutArguments(Topic topic, std::span<const std::string_view> arguments,
@@ -387,11 +393,15 @@ Command withoutArguments(Topic topic, std::span<const std::string_view> argument
   return command;
 }
 
+bool isHelp(std::string_view argument) {
+  return argument == "--help" || argument == "-h";
+}
+
 Command zepaCommand(std::span<const std::string_view> arguments) {
   if (arguments.empty()) throw UsageError(Topic::zepa, "Der Unterbefehl fehlt.");
   const std::string_view name = arguments.front();
   const auto rest = arguments.subspan(1);
-  if (name == "--help") return HelpRequest{Topic::zepa};
+  if (isHelp(name)) return HelpRequest{Topic::zepa};
   if (name == "lighting") return zepaLighting(rest);
   if (name == "clock") return zepaClock(rest);
   if (name == "keys") return zepaKeys(rest);
@@ -403,37 +413,53 @@ Command halvernCommand(std::span<const std::string_view> arguments) {
   if (arguments.empty()) throw UsageError(Topic::halvern, "Der Unterbefehl fehlt.");
   const std::string_view name = arguments.front();
   const auto rest = arguments.subspan(1);
-  if (name == "--help") return HelpRequest{Topic::halvern};
-  if (name == "model") {
-    return withoutArguments(Topic::halvernQuery, rest, HalvernQueryRequest{HalvernQuery::model});
-  }
-  if (name == "config") {
-    return withoutArguments(Topic::halvernQuery, rest, HalvernQueryRequest{HalvernQuery::config});
-  }
-  if (name == "verify") {
-    return withoutArguments(Topic::halvernQuery, rest, HalvernQueryRequest{HalvernQuery::verify});
-  }
+  if (isHelp(name)) return HelpRequest{Topic::halvern};
+  if (name == "model")
+    return withJson(Topic::halvernQuery, rest, HalvernQueryRequest{HalvernQuery::model});
+  if (name == "config")
+    return withJson(Topic::halvernQuery, rest, HalvernQueryRequest{HalvernQuery::config});
+  if (name == "verify")
+    return withJson(Topic::halvernQuery, rest, HalvernQueryRequest{HalvernQuery::verify});
   if (name == "lighting") return halvernLighting(rest);
+  if (name == "remap") return halvernRemap(rest);
   throw UsageError(Topic::halvern, "Unbekannter Unterbefehl " + inQuotes(name) + ".");
+}
+
+std::filesystem::path onlyFile(Topic topic, std::span<const std::string_view> arguments) {
+  const ParsedOptions parsed = parseOptions(topic, arguments, {});
+  const std::string_view file = onlyPositional(topic, parsed, "Die Datei");
+  if (file.empty()) throw UsageError(topic, "Die Datei fehlt.");
+  return std::filesystem::path(file);
+}
+
+Command profileCommand(std::span<const std::string_view> arguments) {
+  constexpr Topic topic = Topic::profile;
+  if (arguments.empty()) throw UsageError(topic, "Der Unterbefehl fehlt.");
+  const std::string_view name = arguments.front();
+  const auto rest = arguments.subspan(1);
+  if (isHelp(name) || std::any_of(rest.begin(), rest.end(), isHelp)) return HelpRequest{topic};
+  if (name == "export") return ProfileExportRequest{onlyFile(topic, rest)};
+  if (name == "import") return ProfileImportRequest{onlyFile(topic, rest)};
+  throw UsageError(topic, "Unbekannter Unterbefehl " + inQuotes(name) + ".");
 }
 
 }  // namespace
 
-const char* caseName(LightingMode mode) {
-  return kLightingModes[rawValue(mode)].first;
-}
-
-const char* caseName(HalvernEffect effect) {
-  return kHalvernEffects[rawValue(effect)].first;
-}
-
 Invocation parseArguments(std::span<const std::string_view> arguments) {
   Invocation invocation{std::nullopt, HelpRequest{Topic::general}};
   std::size_t next = 0;
-  // Global options come before the command.
-  while (next < arguments.size() && arguments[next].starts_with("--")) {
+  // Global options come before the command; "--" ends them.
+  while (next < arguments.size() && arguments[next].starts_with("-")) {
     const std::string_view option = arguments[next];
-    if (option == "--help") return invocation;
+    if (option == "--") {
+      ++next;
+      break;
+    }
+    if (isHelp(option)) return invocation;
+    if (option == "--version") {
+      invocation.command = VersionRequest{};
+      return invocation;
+    }
     if (option == "--device-root" || option.starts_with("--device-root=")) {
       if (invocation.deviceRoot) {
         throw UsageError(Topic::general, "Die Option „--device-root“ ist mehrfach angegeben.");
@@ -459,11 +485,17 @@ Invocation parseArguments(std::span<const std::string_view> arguments) {
   const std::string_view name = arguments[next];
   const auto rest = arguments.subspan(next + 1);
   if (name == "list") {
-    invocation.command = withoutArguments(Topic::list, rest, ListRequest{});
+    invocation.command = withJson(Topic::list, rest, ListRequest{});
+  } else if (name == "keys") {
+    invocation.command = withJson(Topic::keys, rest, KeysRequest{});
   } else if (name == "zepa") {
     invocation.command = zepaCommand(rest);
   } else if (name == "halvern") {
     invocation.command = halvernCommand(rest);
+  } else if (name == "profile") {
+    invocation.command = profileCommand(rest);
+  } else if (name == "diagnose") {
+    invocation.command = withJson(Topic::diagnose, rest, DiagnoseRequest{});
   } else if (name == "restore") {
     invocation.command = withoutArguments(Topic::restore, rest, RestoreRequest{});
   } else if (name == "help") {

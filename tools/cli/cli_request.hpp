@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "protocol/halvern_records.hpp"
+#include "protocol/pacing.hpp"
 #include "protocol/records.hpp"
 
 // zepactl's command line, parsed completely before any device is looked at, so a bad call
@@ -30,6 +31,10 @@ enum class Topic {
   halvern,
   halvernQuery,
   halvernLighting,
+  halvernRemap,
+  keys,
+  profile,
+  diagnose,
   restore,
 };
 
@@ -47,33 +52,61 @@ class UsageError : public std::runtime_error {
 struct HelpRequest {
   Topic topic;
 };
-struct ListRequest {};
+struct VersionRequest {};
+struct ListRequest {
+  bool json = false;
+};
+struct KeysRequest {
+  bool json = false;
+};
 struct ZepaLightingRequest {
   LightingConfig config;
+  bool save = false;
 };
 struct ZepaClockRequest {
-  std::optional<std::chrono::system_clock::time_point> at;  // nothing: now, when it runs
+  // The local date as given; nothing: now, when it runs. Kept as parts, so no year can
+  // overflow a clock's range before the keyboard's own check refuses it.
+  std::optional<DateParts> at;
 };
 struct ZepaKeysRequest {
   std::vector<KeyColor> colors;  // ascending by index, one entry per index
   std::uint8_t brightness;
+  bool save = false;
 };
 struct ZepaRemapRequest {
   std::vector<KeyRemap> remaps;  // in the order given, one entry per source
   bool fnLayer;
+  bool save = false;
 };
 enum class HalvernQuery { model, config, verify };
 struct HalvernQueryRequest {
   HalvernQuery query;
+  bool json = false;
 };
 struct HalvernLightingRequest {
   HalvernLightingConfig config;
+  bool save = false;
+};
+struct HalvernRemapRequest {
+  std::vector<KeyRemap> remaps;  // source and target usages, ascending by source
+  bool save = false;
+};
+struct ProfileExportRequest {
+  std::filesystem::path file;
+};
+struct ProfileImportRequest {
+  std::filesystem::path file;
+};
+struct DiagnoseRequest {
+  bool json = false;
 };
 struct RestoreRequest {};
 
 using Command =
-    std::variant<HelpRequest, ListRequest, ZepaLightingRequest, ZepaClockRequest, ZepaKeysRequest,
-                 ZepaRemapRequest, HalvernQueryRequest, HalvernLightingRequest, RestoreRequest>;
+    std::variant<HelpRequest, VersionRequest, ListRequest, KeysRequest, ZepaLightingRequest,
+                 ZepaClockRequest, ZepaKeysRequest, ZepaRemapRequest, HalvernQueryRequest,
+                 HalvernLightingRequest, HalvernRemapRequest, ProfileExportRequest,
+                 ProfileImportRequest, DiagnoseRequest, RestoreRequest>;
 
 struct Invocation {
   std::optional<std::filesystem::path> deviceRoot;
@@ -86,9 +119,5 @@ Invocation parseArguments(std::span<const std::string_view> arguments);
 // The full help of a topic, and the one line that follows a usage error.
 std::string helpText(Topic topic);
 std::string usageLine(Topic topic);
-
-// The names a mode or effect is given by on the command line ("staticColor").
-const char* caseName(LightingMode mode);
-const char* caseName(HalvernEffect effect);
 
 }  // namespace zepa::cli

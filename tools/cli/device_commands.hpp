@@ -1,10 +1,13 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include "protocol/hid/hid.hpp"
 #include "protocol/pacing.hpp"
@@ -19,7 +22,8 @@ struct DeviceContext {
   Calendar calendar;
   std::ostream& out;
   std::ostream& err;
-  bool showProgress = false;  // stderr is a terminal
+  bool showProgress = false;               // stderr is a terminal
+  std::filesystem::path deviceRoot = "/";  // where list and diagnose look at the nodes
 };
 
 // Pauses of the long transfers, for the progress line: every report written and every
@@ -27,9 +31,20 @@ struct DeviceContext {
 inline constexpr int kPerKeyPauses = 18 + 8;
 inline constexpr int kRemapPauses = 13 + 4;
 
-// Runs every command but help and restore. Returns the exit status: 0, or 1 after writing the
-// German error text to `err`.
-int runDeviceCommand(const Command& command, DeviceContext& context);
+// The commands that talk to a keyboard or only show what the program knows. Each returns the
+// exit status: 0, or 1 after writing the German error text to `err`. A result goes to `out`
+// only once it is complete.
+int run(DeviceContext& context, const ListRequest& request);
+int run(DeviceContext& context, const KeysRequest& request);
+int run(DeviceContext& context, const ZepaLightingRequest& request);
+int run(DeviceContext& context, const ZepaClockRequest& request);
+int run(DeviceContext& context, const ZepaKeysRequest& request);
+int run(DeviceContext& context, const ZepaRemapRequest& request);
+int run(DeviceContext& context, const HalvernQueryRequest& request);
+int run(DeviceContext& context, const HalvernLightingRequest& request);
+
+// JSON output text; text that is not UTF-8 is replaced, never thrown about.
+std::string document(const nlohmann::json& value, int indent);
 
 // Runs `work`: nothing when it completes, else the German text of what it threw.
 std::optional<std::string> failureOf(const std::function<void()>& work);
