@@ -163,7 +163,8 @@ class HidrawDevice final : public Device {
     const std::size_t capacity = std::min(length, buffer.size());
     // With report ID 0 the kernel still puts the report number in front of the data.
     const std::size_t prefix = reportID == 0 ? 1 : 0;
-    if (capacity == 0 && prefix == 0) return kIOReturnBadArgument;
+    // hidraw refuses a read buffer below two bytes, report number included.
+    if (capacity + prefix < 2) return kIOReturnBadArgument;
     std::vector<std::uint8_t> kernelBuffer(std::min(capacity + prefix, kMaxIoctlLength), 0);
     if (prefix == 0) {
       std::copy_n(buffer.begin(), kernelBuffer.size(), kernelBuffer.begin());

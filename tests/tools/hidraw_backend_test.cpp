@@ -120,8 +120,13 @@ TEST_F(TempTree, RefusedCalls) {
   for (const auto& row : rows)
     EXPECT_EQ(status(device.setReport(row.type, row.id, row.report)), row.expected)
         << hex(std::span(row.report).first(std::min<std::size_t>(row.report.size(), 3)));
-  length = 0;
-  EXPECT_EQ(status(device.getReport(ReportType::feature, 6, buffer, length)), "e00002c2");
+  // Read buffers the kernel would refuse: below two bytes with the report number.
+  const std::pair<std::uint8_t, std::size_t> shortReads[] = {{6, 0}, {6, 1}, {0, 0}};
+  for (const auto& [id, size] : shortReads) {
+    length = size;
+    EXPECT_EQ(status(device.getReport(ReportType::feature, id, buffer, length)), "e00002c2")
+        << "report " << int(id) << ", " << size << " bytes";
+  }
   device.close();
   EXPECT_EQ(status(device.setReport(ReportType::feature, 6, test::bytes("06"))), "e00002cd");
 }
