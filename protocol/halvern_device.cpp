@@ -92,8 +92,10 @@ Bytes lightingBlock(Bytes block, const HalvernLightingConfig& config) {
 
 HalvernDevice::HalvernDevice(std::shared_ptr<hid::Backend> backend, Sleeper sleeper)
     : backend_(std::move(backend)), sleeper_(std::move(sleeper)) {
+  // No backend finds no keyboard, as for the ZEPA.
+  auto candidates = backend_ ? backend_->copyDevices(vendorID, productID)
+                             : std::vector<std::unique_ptr<hid::Device>>{};
   // The candidates not taken are released when this list goes out of scope.
-  auto candidates = backend_->copyDevices(vendorID, productID);
   if (candidates.empty()) {
     throw ZEPAError::invalid("Halvern Corvane Pro wurde nicht per USB gefunden.");
   }

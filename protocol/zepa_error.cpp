@@ -24,6 +24,10 @@ std::string describe(ZEPAError::Kind kind, hid::IOReturn status, const std::stri
         return "Linux verweigert den HID-Zugriff. Bitte die udev-Regel von ZEPA Control "
                "installieren (zepa-control --print-udev-rules) und die Tastatur neu verbinden.";
       }
+      if (status == hid::kIOReturnExclusiveAccess) {
+        return "Das Keyboard wird gerade von einem anderen Programm verwendet. Bitte kurz warten "
+               "und erneut versuchen.";
+      }
       return withStatus("Keyboard konnte nicht geöffnet werden (0x%08x).", status);
     case Kind::writeFailed:
       return withStatus("Senden fehlgeschlagen (0x%08x).", status);

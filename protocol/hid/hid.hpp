@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/hid/exclusive_lock.hpp"
 #include "protocol/hid/io_return.hpp"
 
 // The HID operations the devices need: enumerate by vendor/product, read a device's
@@ -27,6 +28,8 @@ class Device {
   // nothing for an unknown key or an unreadable value.
   virtual std::optional<std::int64_t> property(std::string_view key) const = 0;
 
+  // Opening also takes the interface for this program alone until close; another program
+  // holding it gives kIOReturnExclusiveAccess (the hidraw backend waits a while first).
   virtual IOReturn open() = 0;
   virtual void close() = 0;
 
@@ -48,7 +51,9 @@ class Backend {
                                                            std::uint16_t productID) = 0;
 };
 
-// The Linux backend on hidraw: sysfs under root/sys, device nodes under root/dev.
-std::shared_ptr<Backend> makeHidrawBackend(const std::filesystem::path& root = "/");
+// The Linux backend on hidraw: sysfs under root/sys, device nodes under root/dev. An open
+// node is locked with flock; `wait` says how long to wait for another program's lock.
+std::shared_ptr<Backend> makeHidrawBackend(const std::filesystem::path& root = "/",
+                                           LockWait wait = {});
 
 }  // namespace zepa::hid

@@ -90,8 +90,9 @@ int ioctlRetrying(int fd, unsigned long request, void* argument) {
 class HidrawDevice final : public Device {
  public:
   HidrawDevice(std::string nodePath, std::uint16_t vendorID, std::uint16_t productID,
-               std::optional<DescriptorSummary> descriptor)
+               std::optional<DescriptorSummary> descriptor, std::shared_ptr<const LockWait> wait)
       : nodePath_(std::move(nodePath)),
+        wait_(std::move(wait)),
         vendorID_(vendorID),
         productID_(productID),
         descriptor_(std::move(descriptor)) {}
@@ -117,6 +118,11 @@ class HidrawDevice final : public Device {
       fd = ::open(nodePath_.c_str(), O_RDWR | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return ioReturnFromErrno(errno);
+    // Held from here to close, so another program's reports never land between ours.
+    if (const IOReturn status = lockExclusively(fd, *wait_); status != kIOReturnSuccess) {
+      ::close(fd);
+      return status;
+    }
     fd_ = fd;
     return kIOReturnSuccess;
   }
@@ -157,7 +163,8 @@ class HidrawDevice final : public Device {
     const std::size_t capacity = std::min(length, buffer.size());
     // With report ID 0 the kernel still puts the report number in front of the data.
     const std::size_t prefix = reportID == 0 ? 1 : 0;
-    if (capacity == 0 && prefix == 0) return kIOReturnBadArgument;
+    // hidraw refuses a read buffer below two bytes, report number included.
+    if (capacity + prefix < 2) return kIOReturnBadArgument;
     std::vector<std::uint8_t> kernelBuffer(std::min(capacity + prefix, kMaxIoctlLength), 0);
     if (prefix == 0) {
       std::copy_n(buffer.begin(), kernelBuffer.size(), kernelBuffer.begin());
@@ -175,6 +182,7 @@ class HidrawDevice final : public Device {
 
  private:
   std::string nodePath_;
+  std::shared_ptr<const LockWait> wait_;
   std::uint16_t vendorID_;
   std::uint16_t productID_;
   std::optional<DescriptorSummary> descriptor_;
@@ -183,8 +191,10 @@ class HidrawDevice final : public Device {
 
 class HidrawBackend final : public Backend {
  public:
-  explicit HidrawBackend(const std::filesystem::path& root)
-      : classDir_((root / "sys/class/hidraw").string()), devDir_((root / "dev").string()) {}
+  HidrawBackend(const std::filesystem::path& root, LockWait wait)
+      : classDir_((root / "sys/class/hidraw").string()),
+        devDir_((root / "dev").string()),
+        wait_(std::make_shared<const LockWait>(std::move(wait))) {}
 
   std::vector<std::unique_ptr<Device>> copyDevices(std::uint16_t vendorID,
                                                    std::uint16_t productID) override {
@@ -207,7 +217,7 @@ class HidrawBackend final : public Backend {
             std::span(reinterpret_cast<const std::uint8_t*>(descriptor.data()), *size));
       }
       devices.push_back(std::make_unique<HidrawDevice>(devDir_ + "/" + name, vendorID, productID,
-                                                       std::move(summary)));
+                                                       std::move(summary), wait_));
     }
     return devices;
   }
@@ -231,12 +241,13 @@ class HidrawBackend final : public Backend {
 
   std::string classDir_;
   std::string devDir_;
+  std::shared_ptr<const LockWait> wait_;
 };
 
 }  // namespace
 
-std::shared_ptr<Backend> makeHidrawBackend(const std::filesystem::path& root) {
-  return std::make_shared<HidrawBackend>(root);
+std::shared_ptr<Backend> makeHidrawBackend(const std::filesystem::path& root, LockWait wait) {
+  return std::make_shared<HidrawBackend>(root, std::move(wait));
 }
 
 }  // namespace zepa::hid

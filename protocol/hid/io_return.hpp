@@ -12,6 +12,7 @@ inline constexpr IOReturn kIOReturnSuccess = 0;
 inline constexpr IOReturn kIOReturnError = static_cast<IOReturn>(0xE00002BC);
 inline constexpr IOReturn kIOReturnNoDevice = static_cast<IOReturn>(0xE00002C0);
 inline constexpr IOReturn kIOReturnBadArgument = static_cast<IOReturn>(0xE00002C2);
+inline constexpr IOReturn kIOReturnExclusiveAccess = static_cast<IOReturn>(0xE00002C5);
 inline constexpr IOReturn kIOReturnIOError = static_cast<IOReturn>(0xE00002CA);
 inline constexpr IOReturn kIOReturnBusy = static_cast<IOReturn>(0xE00002D5);
 inline constexpr IOReturn kIOReturnTimeout = static_cast<IOReturn>(0xE00002D6);

@@ -191,5 +191,11 @@ TEST(HalvernDevice, DiscoveryAndConnection) {
   EXPECT_EQ(unused->events, "") << "closed an interface it never opened";
 }
 
+TEST(HalvernDevice, WithoutABackendThereIsNoKeyboard) {
+  EXPECT_FALSE(HalvernDevice::isConnected(nullptr));
+  EXPECT_EQ(failureOf([] { HalvernDevice device(nullptr, [](auto) {}); }),
+            "Halvern Corvane Pro wurde nicht per USB gefunden.");
+}
+
 }  // namespace
 }  // namespace zepa

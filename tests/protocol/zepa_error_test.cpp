@@ -11,6 +11,9 @@ TEST(ZEPAError, GermanDescriptions) {
       {ZEPAError::openFailed(hid::kIOReturnNotPermitted),
        "Linux verweigert den HID-Zugriff. Bitte die udev-Regel von ZEPA Control installieren "
        "(zepa-control --print-udev-rules) und die Tastatur neu verbinden."},
+      {ZEPAError::openFailed(hid::kIOReturnExclusiveAccess),
+       "Das Keyboard wird gerade von einem anderen Programm verwendet. Bitte kurz warten und "
+       "erneut versuchen."},
       {ZEPAError::openFailed(1), "Keyboard konnte nicht geöffnet werden (0x00000001)."},
       {ZEPAError::writeFailed(hid::kIOUSBPipeStalled), "Senden fehlgeschlagen (0xe000404f)."},
       {ZEPAError::readFailed(-1), "Bestätigung fehlgeschlagen (0xffffffff)."},

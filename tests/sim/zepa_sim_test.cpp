@@ -96,14 +96,16 @@ std::string featureCall(const Node& node, const std::string& name, bool set, std
   buffer.resize(number ? 520 : 65);
   const int count = node.feature(set, buffer);
   if (count < 0) return strerrorname_np(-count);
-  const auto data = std::span(buffer).subspan(start, set ? buffer.size() - start : count - start);
+  // An empty unnumbered answer counts 0, not the report number's byte.
+  const int received = std::max(count - start, 0);
+  const auto data = std::span(buffer).subspan(start, set ? buffer.size() - start : received);
   logged.push_back(name + (set ? " SET " : " GET ") + std::to_string(number) +
                    (data.empty() ? "" : " " + hex(data)));
   std::string text = set ? "ok" : hex(data);
   while (text.ends_with(" 00")) text.resize(text.size() - 3);
   if (text.empty() || text == "00") text = "-";
   return count < static_cast<int>(buffer.size())
-             ? text + " (" + std::to_string(count - start) + " bytes)"
+             ? text + " (" + std::to_string(received) + " bytes)"
              : text;
 }
 
@@ -126,7 +128,7 @@ std::string keyCall(const Node& node, const std::string& name, bool set, std::is
   std::snprintf(text, sizeof text, "%s %sKEYCODE 0x%x %02x %02x 00 00", name.c_str(),
                 set ? "SET" : "GET", scancode, entry.keycode & 0xFF, entry.keycode >> 8);
   logged.push_back(text);
-  std::snprintf(text, sizeof text, "%x=%u/%u", scancode, entry.keycode, entry.len);
+  std::snprintf(text, sizeof text, "%x=%u/%u@%u", scancode, entry.keycode, entry.len, entry.index);
   return set ? "ok" : text;
 }
 
@@ -135,7 +137,8 @@ std::string keyCall(const Node& node, const std::string& name, bool set, std::is
 // node's IDs, "event0 G 70039" reads a key code ("#4" by position), "event0 S 70039 29" sets
 // one. A node stays open from its first call on. Outcomes: "ok", the errno, a read's data
 // without trailing zeros ("-" for none) with "(N bytes)" when short, or a key read's
-// "scancode=keycode/length". `logged` gets the report-log line each answered call should leave.
+// "scancode=keycode/length@index". `logged` gets the report-log line each answered call should
+// leave.
 std::string run(const fs::path& root, const std::string& script, std::vector<std::string>& logged) {
   std::map<std::string, std::unique_ptr<Node>> nodes;
   std::string out;
@@ -192,8 +195,8 @@ TEST(ZepaSimCalls, AreAnsweredLoggedAndKeptInTheStateFiles) {
        "hidraw6 S 06 82 01 00 01 00 06 -> ok; "
        "hidraw6 G 06 -> 06 82 01 00 01 00 06 00 8a 25 0c 01 6c 02; "
        "hidraw6 G 03 -> EPIPE; hidraw2 S 00 04 18 -> EPIPE; "
-       "event2 G 70039 -> 70039=58/4; event2 G #4 -> 70004=30/4; event2 G #256 -> EINVAL; "
-       "event2 S 70039 29 -> ok; event2 G 70039 -> 70039=29/4; event2 S 70004 0 -> ok; "
+       "event2 G 70039 -> 70039=58/4@57; event2 G #4 -> 70004=30/4@4; event2 G #256 -> EINVAL; "
+       "event2 S 70039 29 -> ok; event2 G 70039 -> 70039=29/4@57; event2 S 70004 0 -> ok; "
        "event2 G 80004 -> EINVAL; event2 S 70100 30 -> EINVAL; event2 S 70004 768 -> EINVAL; "
        "event1 G 70004 -> EINVAL; event0 S 70005 46 -> ok",
        R"({"/zepa/lighting/report":"0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55",)"
@@ -220,6 +223,10 @@ TEST(ZepaSimCalls, AreAnsweredLoggedAndKeptInTheStateFiles) {
        "hidraw2 S 00 04 18 -> ok; hidraw2 G 00 -> 04 18 00 01; hidraw4 S 06 0a -> ok; "
        "hidraw4 G 06 -> -; hidraw4 G 06 -> 06 0a"},
       {{"--fail", "set:1:EIO", "--fail", "set:1:EPIPE"}, "hidraw2 S 00 04 18 -> EIO"},
+      // Any errno name: what a cable pulled mid-transfer gives before the node goes.
+      {{"--fail", "set:1:ESHUTDOWN", "--fail", "get:1:EPROTO", "--fail", "get:2:EILSEQ"},
+       "hidraw2 S 00 04 18 -> ESHUTDOWN; hidraw2 G 00 -> EPROTO; hidraw4 G 06 -> EILSEQ; "
+       "hidraw2 G 00 -> 00 00 00 01"},
       // Reads and writes count alike; the keyboards go, with the key map they had, and the
       // unrelated keyboard stays.
       {{"--extra-devices", "1", "--fail", "unplug:3"},
@@ -257,6 +264,51 @@ TEST(ZepaSimCalls, AreAnsweredLoggedAndKeptInTheStateFiles) {
         EXPECT_EQ(listing(path), value.get<std::string>()) << key;
     }
   }
+}
+
+// HIDIOCGRDESC with `size` asked, on a buffer the caller filled with 0xEE: the size it holds
+// afterwards, how many leading bytes are the sysfs descriptor, and whether any byte after them
+// changed.
+std::string descriptorCall(const Node& node, const fs::path& sys, std::uint32_t size) {
+  auto descriptor = std::make_unique<hidraw_report_descriptor>();
+  std::memset(descriptor.get(), 0xEE, sizeof *descriptor);
+  descriptor->size = size;
+  if (const int result = node.call(HIDIOCGRDESC, descriptor.get()); result < 0)
+    return strerrorname_np(-result);
+  const std::string expected = readText(sys / "report_descriptor");
+  const auto* value = descriptor->value;
+  std::size_t copied = 0;
+  while (copied < expected.size() && value[copied] == static_cast<std::uint8_t>(expected[copied]))
+    ++copied;
+  const bool untouched = std::all_of(value + copied, value + sizeof descriptor->value,
+                                     [](auto b) { return b == 0xEE; });
+  return "size " + std::to_string(descriptor->size) + ", copied " + std::to_string(copied) +
+         (untouched ? "" : ", more changed");
+}
+
+// What hidraw checks before a request reaches the keyboard, and how it counts.
+TEST(ZepaSimCalls, FollowTheKernelsLimits) {
+  SimMount sim({"--zepa", "--fail", "get:1:short:0"});
+  ZEPA_REQUIRE_SIM(sim);
+  const Node config(sim.root() / "dev/hidraw2");
+  const fs::path sys = sim.root() / "sys/class/hidraw/hidraw2/device";
+  const std::size_t length = readText(sys / "report_descriptor").size();
+  ASSERT_GT(length, 5u);
+  const std::string whole = "size 4095, copied " + std::to_string(length);
+  const std::pair<std::uint32_t, std::string> descriptorRows[] = {
+      {4096, "EINVAL"}, {4095, whole}, {5, "size 5, copied 5"}, {0, "size 0, copied 0"}};
+  for (const auto& [size, outcome] : descriptorRows)
+    EXPECT_EQ(descriptorCall(config, sys, size), outcome) << "descriptor size " << size;
+
+  Bytes empty(65, 0);
+  EXPECT_EQ(config.feature(false, empty), 0) << "an answer without data counts nothing";
+  for (std::size_t size : {0u, 1u}) {
+    Bytes buffer(size, 0);
+    EXPECT_EQ(config.call(HIDIOCGFEATURE(size), buffer.data()), -EINVAL) << size << "-byte read";
+  }
+  Bytes two(2, 0);
+  EXPECT_EQ(config.feature(false, two), 2) << "two-byte read";
+  EXPECT_EQ(sim.readLog().size(), 2u) << "refused reads reach no keyboard";
 }
 
 bool mounted(const fs::path& path) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -24,10 +25,12 @@ std::string status(IOReturn value) {
 
 TEST(IOReturnFromErrno, Table) {
   const std::pair<int, const char*> rows[] = {
-      {EACCES, "e00002e2"}, {EPERM, "e00002e2"}, {ENOENT, "e00002c0"}, {ENODEV, "e00002c0"},
-      {ENXIO, "e00002c0"},  {EBUSY, "e00002d5"}, {EPIPE, "e000404f"},  {ETIMEDOUT, "e00002d6"},
-      {EINVAL, "e00002c2"}, {EIO, "e00002ca"},   {ENOTTY, "e00002bc"}, {0, "e00002bc"}};
-  for (const auto& [error, expected] : rows) EXPECT_EQ(status(ioReturnFromErrno(error)), expected);
+      {EACCES, "e00002e2"},    {EPERM, "e00002e2"},  {ENOENT, "e00002c0"}, {ENODEV, "e00002c0"},
+      {ENXIO, "e00002c0"},     {EBUSY, "e00002d5"},  {EPIPE, "e000404f"},  {ETIMEDOUT, "e00002d6"},
+      {EINVAL, "e00002c2"},    {EIO, "e00002ca"},    {ENOTTY, "e00002bc"}, {0, "e00002bc"},
+      {ESHUTDOWN, "e00002c0"}, {EPROTO, "e00002ca"}, {EILSEQ, "e00002ca"}};
+  for (const auto& [error, expected] : rows)
+    EXPECT_EQ(status(ioReturnFromErrno(error)), expected) << strerrorname_np(error);
 }
 
 // "page usage max-feature-size" in hex, "-" for a missing value, one entry per device.
@@ -117,8 +120,13 @@ TEST_F(TempTree, RefusedCalls) {
   for (const auto& row : rows)
     EXPECT_EQ(status(device.setReport(row.type, row.id, row.report)), row.expected)
         << hex(std::span(row.report).first(std::min<std::size_t>(row.report.size(), 3)));
-  length = 0;
-  EXPECT_EQ(status(device.getReport(ReportType::feature, 6, buffer, length)), "e00002c2");
+  // Read buffers the kernel would refuse: below two bytes with the report number.
+  const std::pair<std::uint8_t, std::size_t> shortReads[] = {{6, 0}, {6, 1}, {0, 0}};
+  for (const auto& [id, size] : shortReads) {
+    length = size;
+    EXPECT_EQ(status(device.getReport(ReportType::feature, id, buffer, length)), "e00002c2")
+        << "report " << int(id) << ", " << size << " bytes";
+  }
   device.close();
   EXPECT_EQ(status(device.setReport(ReportType::feature, 6, test::bytes("06"))), "e00002cd");
 }
@@ -202,6 +210,10 @@ TEST(HidrawOnSim, FaultsMapToIOReturn) {
       {"get:1:short:10", true, "0 0 0 | 10: 06 82 01 00 01 00 06 00 | 0 2"},
       {"get:1:nak", false, "0 0 0 | 64: 00 00 00 00 00 00 00 00 | 0 3"},
       {"get:1:nak", true, "0 0 0 | 520: 00 00 00 00 00 00 00 00 | 0 2"},
+      // A cable pulled mid-transfer, as usbcore and some host controllers report it first.
+      {"set:1:ESHUTDOWN", false, "0 e00002c0 0 | 64: 00 00 00 01 00 00 00 00 | 0 3"},
+      {"get:1:EPROTO", true, "0 0 e00002ca |  | 0 2"},
+      {"get:1:EILSEQ", false, "0 0 e00002ca |  | 0 3"},
       // Pulled out between the write and the read: nothing answers after it.
       {"unplug:2", false, "0 0 e00002c0 |  | e00002c0 0"},
   };
@@ -224,6 +236,31 @@ TEST(HidrawOnSim, FaultsMapToIOReturn) {
     outcome += " | " + status(device->open()) + " " + std::to_string(found);
     EXPECT_EQ(outcome, row.outcome);
   }
+}
+
+// flock on the simulator's FUSE nodes: the file system has no lock handler, so the kernel
+// keeps the locks itself, as it does for the real character devices.
+TEST(HidrawOnSim, OpenWaitsForAnotherHolderThenGivesUp) {
+  test::SimMount sim({"--zepa"});
+  ZEPA_REQUIRE_SIM(sim);
+  const LockWait noWait{std::chrono::milliseconds(0), std::chrono::milliseconds(20),
+                        [](std::chrono::microseconds) {}};
+  auto holder = configInterface(*makeHidrawBackend(sim.root(), noWait), false);
+  ASSERT_TRUE(holder);
+  ASSERT_EQ(status(holder->open()), "0");
+  std::vector<std::chrono::microseconds> pauses;
+  const LockWait wait{std::chrono::milliseconds(100), std::chrono::milliseconds(20),
+                      [&](std::chrono::microseconds pause) { pauses.push_back(pause); }};
+  auto waiting = configInterface(*makeHidrawBackend(sim.root(), wait), false);
+  ASSERT_TRUE(waiting);
+  EXPECT_EQ(status(waiting->open()), "e00002c5");
+  EXPECT_EQ(pauses.size(), 5u);
+  EXPECT_EQ(status(waiting->setReport(ReportType::feature, 0, test::bytes("04 18"))), "e00002cd")
+      << "not open after the refusal";
+  holder->close();
+  EXPECT_EQ(status(waiting->open()), "0") << "after the holder closed";
+  EXPECT_EQ(status(holder->open()), "e00002c5") << "now the first one waits";
+  EXPECT_EQ(sim.readLog().size(), 0u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -236,6 +237,24 @@ TEST(KeymapOnSimulator, RefusedNodeNamesTheUdevRule) {
                              "/dev/input/event0. Bitte die udev-Regel von ZEPA Control "
                              "installieren (zepa-control --print-udev-rules) und die Tastatur "
                              "neu verbinden.\n");
+  EXPECT_EQ(writtenNodes(sim, 0), "{}");
+}
+
+// sysfs said event0 is the Halvern, but the node's number went to another keyboard before
+// the tool opened it: EVIOCGID tells, and nothing is written anywhere.
+TEST(KeymapOnSimulator, NodeOfAnotherDeviceIsRefused) {
+  zepa::test::SimMount sim({"--extra-devices", "2"});
+  ZEPA_REQUIRE_SIM(sim);
+  const auto sys = sim.root() / "sys/class/input/event0/device";
+  std::ofstream(sys / "id/vendor") << "258a\n";
+  std::ofstream(sys / "id/product") << "010c\n";
+  const auto outcome =
+      zepa::test::runProgram("zepa-keymap", {"--device-root", sim.root().string(), "property",
+                                             "--matching", kMatch, "--set", kCapsToControl});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, sim.root().string() +
+                             "/dev/input/event0 gehört inzwischen zu einem anderen Gerät. Bitte "
+                             "es erneut versuchen.\n");
   EXPECT_EQ(writtenNodes(sim, 0), "{}");
 }
 

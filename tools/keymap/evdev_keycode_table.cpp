@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "tools/keymap/key_map_writer.hpp"
@@ -52,7 +53,8 @@ class EvdevKeycodeTable final : public KeycodeTable {
 
 }  // namespace
 
-std::unique_ptr<KeycodeTable> openEventNode(const std::filesystem::path& devicePath) {
+std::unique_ptr<KeycodeTable> openEventNode(const std::filesystem::path& devicePath,
+                                            const DeviceMatch& match, const hid::LockWait& wait) {
   // Read access is enough for the keymap ioctls; the tool never reads key events.
   const int fd = ::open(devicePath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -65,7 +67,31 @@ std::unique_ptr<KeycodeTable> openEventNode(const std::filesystem::path& deviceP
     throw KeymapError(devicePath.string() + " konnte nicht geöffnet werden " + statusText(error) +
                       ". Bitte die Tastatur neu verbinden.");
   }
-  return std::make_unique<EvdevKeycodeTable>(fd);
+  // Owns the descriptor from here, so every refusal below closes it.
+  auto table = std::make_unique<EvdevKeycodeTable>(fd);
+  // The node was matched through sysfs; its number can have gone to another device since.
+  input_id id{};
+  if (::ioctl(fd, EVIOCGID, &id) != 0) {
+    throw KeymapError(devicePath.string() + " konnte nicht abgefragt werden " + statusText(errno) +
+                      ". Bitte die Tastatur neu verbinden.");
+  }
+  if (id.vendor != match.vendorID || id.product != match.productID) {
+    throw KeymapError(devicePath.string() +
+                      " gehört inzwischen zu einem anderen Gerät. Bitte es erneut versuchen.");
+  }
+  if (const hid::IOReturn status = hid::lockExclusively(fd, wait);
+      status != hid::kIOReturnSuccess) {
+    if (status == hid::kIOReturnExclusiveAccess) {
+      throw KeymapError(
+          "Das Keyboard wird gerade von einem anderen Programm verwendet. Bitte kurz warten und "
+          "erneut versuchen.");
+    }
+    char code[32];
+    std::snprintf(code, sizeof code, "(Fehler 0x%08x)", static_cast<std::uint32_t>(status));
+    throw KeymapError(devicePath.string() + " konnte nicht gesperrt werden " + code +
+                      ". Bitte die Tastatur neu verbinden.");
+  }
+  return table;
 }
 
 }  // namespace zepa::keymap

@@ -33,7 +33,7 @@ void run(const std::vector<std::string_view>& args) {
   std::vector<std::unique_ptr<KeycodeTable>> tables;
   std::vector<KeymapTarget> targets;
   for (const auto& node : nodes) {
-    tables.push_back(openEventNode(node.devicePath));
+    tables.push_back(openEventNode(node.devicePath, request.match));
     targets.push_back({node.devicePath, tables.back().get()});
   }
   applyKeyMap(targets, request.pairs);

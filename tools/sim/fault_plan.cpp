@@ -2,22 +2,12 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <stdexcept>
 
 namespace zepa::sim {
 
 namespace {
-
-struct ErrnoName {
-  const char* name;
-  int value;
-};
-constexpr ErrnoName kErrnoNames[] = {
-    {"EACCES", EACCES}, {"EPERM", EPERM},         {"ENOENT", ENOENT}, {"ENODEV", ENODEV},
-    {"ENXIO", ENXIO},   {"EBUSY", EBUSY},         {"EAGAIN", EAGAIN}, {"ETIMEDOUT", ETIMEDOUT},
-    {"EPIPE", EPIPE},   {"EINVAL", EINVAL},       {"EIO", EIO},       {"EPROTO", EPROTO},
-    {"ENOMEM", ENOMEM}, {"EOVERFLOW", EOVERFLOW},
-};
 
 std::vector<std::string_view> split(std::string_view text) {
   std::vector<std::string_view> parts;
@@ -51,8 +41,12 @@ int errnoPart(std::string_view text, std::string_view part) {
 }  // namespace
 
 std::optional<int> errnoFromName(std::string_view name) {
-  for (const auto& row : kErrnoNames)
-    if (name == row.name) return row.value;
+  // Every name the C library knows, so a fault can be any error a kernel call may give.
+  constexpr int kLastErrno = 4095;  // MAX_ERRNO
+  for (int value = 1; value <= kLastErrno; ++value) {
+    const char* known = strerrorname_np(value);
+    if (known && name == known) return value;
+  }
   return std::nullopt;
 }
 

@@ -26,7 +26,7 @@ struct Fault {
 // "unplug:5". Throws std::invalid_argument with a readable text on anything else.
 Fault parseFault(std::string_view text);
 
-// errno names the fault syntax accepts, and their values.
+// Any errno name the C library knows ("EPIPE", "ESHUTDOWN", "EPROTO", …) and its value.
 std::optional<int> errnoFromName(std::string_view name);
 
 // What happens to one feature call.

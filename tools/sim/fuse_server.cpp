@@ -10,6 +10,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -146,7 +147,7 @@ KeymapEntry fromKernel(const input_keymap_entry& in) {
   return entry;
 }
 
-int hidrawIoctl(const std::string& node, unsigned int cmd, void* data) {
+int hidrawIoctl(const std::string& node, unsigned int cmd, void* arg, void* data) {
   Simulator& sim = simulator();
   const HidInterface* interface = sim.findHidraw(node);
   if (!interface) return -ENODEV;
@@ -164,11 +165,15 @@ int hidrawIoctl(const std::string& node, unsigned int cmd, void* data) {
     return 0;
   }
   if (cmd == HIDIOCGRDESC) {
-    // The caller's size field does not reach us (the command is read-only), so the whole
-    // descriptor is handed back; it always fits the structure.
+    // The command is read-only, so FUSE hands over none of the caller's structure, yet copies
+    // all of ours back: start from the caller's own bytes, so only what the kernel writes
+    // changes. The kernel keeps `size` and copies at most that much.
     auto* descriptor = static_cast<hidraw_report_descriptor*>(data);
-    descriptor->size = static_cast<__u32>(interface->descriptor.size());
-    std::memcpy(descriptor->value, interface->descriptor.data(), interface->descriptor.size());
+    if (!readCallerMemory(arg, descriptor, sizeof *descriptor)) return -EFAULT;
+    if (descriptor->size > HID_MAX_DESCRIPTOR_SIZE - 1) return -EINVAL;
+    const std::size_t length =
+        std::min<std::size_t>(descriptor->size, interface->descriptor.size());
+    std::memcpy(descriptor->value, interface->descriptor.data(), length);
     return 0;
   }
   if (cmd == HIDIOCGRAWINFO) {
@@ -224,7 +229,7 @@ int ioctlFs(const char* path, unsigned int cmd, void* arg, fuse_file_info*, unsi
   const Node node = lookup(path);
   switch (node.kind) {
     case NodeKind::hidraw:
-      return hidrawIoctl(node.name, cmd, data);
+      return hidrawIoctl(node.name, cmd, arg, data);
     case NodeKind::event:
       return eventIoctl(node.name, cmd, arg, data);
     case NodeKind::none:

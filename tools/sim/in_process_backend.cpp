@@ -68,7 +68,8 @@ class InProcessDevice final : public hid::Device {
     if (!open_) return kIOReturnNotOpen;
     const std::size_t capacity = std::min(length, buffer.size());
     const std::size_t prefix = reportID == 0 ? 1 : 0;
-    if (capacity == 0 && prefix == 0) return hid::kIOReturnBadArgument;
+    // hidraw refuses a read buffer below two bytes, report number included.
+    if (capacity + prefix < 2) return hid::kIOReturnBadArgument;
     std::vector<std::uint8_t> kernelBuffer(capacity + prefix, 0);
     if (prefix == 0) std::copy_n(buffer.begin(), capacity, kernelBuffer.begin());
     kernelBuffer[0] = reportID;

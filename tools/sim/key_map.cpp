@@ -46,6 +46,12 @@ std::optional<std::pair<std::uint32_t, std::uint16_t>> KeyMap::entry(std::size_t
   return *it;
 }
 
+std::optional<std::size_t> KeyMap::indexOf(std::uint32_t scancode) const {
+  auto found = map_.find(scancode);
+  if (found == map_.end()) return std::nullopt;
+  return static_cast<std::size_t>(std::distance(map_.begin(), found));
+}
+
 std::map<std::uint32_t, std::uint16_t> KeyMap::changes() const {
   std::map<std::uint32_t, std::uint16_t> changed;
   for (const auto& [scancode, keycode] : map_)

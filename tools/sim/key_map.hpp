@@ -21,6 +21,8 @@ class KeyMap {
   int setKeycode(std::uint32_t scancode, std::uint32_t keycode);
   // Look-up by position, as INPUT_KEYMAP_BY_INDEX does.
   std::optional<std::pair<std::uint32_t, std::uint16_t>> entry(std::size_t index) const;
+  // The position of a scancode, which a look-up by scancode reports back.
+  std::optional<std::size_t> indexOf(std::uint32_t scancode) const;
   std::size_t size() const { return map_.size(); }
   // Entries whose keycode differs from the default, by scancode.
   std::map<std::uint32_t, std::uint16_t> changes() const;

@@ -14,8 +14,8 @@ constexpr std::uint8_t kHalvernReport = HalvernFirmware::reportID;
 constexpr std::uint8_t kHalvernStatusReport = 5;
 constexpr std::size_t kHalvernStatusSize = 6;
 
-// The kernel refuses feature buffers below two bytes and above HID_MAX_BUFFER_SIZE.
-constexpr std::size_t kMinSetBuffer = 2;
+// The kernel refuses feature buffers below two bytes and above HID_MAX_BUFFER_SIZE, both ways.
+constexpr std::size_t kMinBuffer = 2;
 constexpr std::size_t kMaxBuffer = 16384;
 
 std::vector<std::uint8_t> keycodeBytes(std::uint32_t keycode) {
@@ -109,7 +109,7 @@ long Simulator::setFeature(std::string_view node, std::span<const std::uint8_t> 
   const HidInterface* interface = findHidraw(node);
   if (!interface) return -ENOENT;
   if (!attachedLocked(*interface)) return -ENODEV;
-  if (buffer.size() < kMinSetBuffer || buffer.size() > kMaxBuffer) return -EINVAL;
+  if (buffer.size() < kMinBuffer || buffer.size() > kMaxBuffer) return -EINVAL;
 
   const FaultOutcome outcome = faults_.nextSet();
   if (faults_.unplugged() && !unplugged_) unplugLocked();
@@ -137,7 +137,7 @@ long Simulator::getFeature(std::string_view node, std::span<std::uint8_t> buffer
   const HidInterface* interface = findHidraw(node);
   if (!interface) return -ENOENT;
   if (!attachedLocked(*interface)) return -ENODEV;
-  if (buffer.empty() || buffer.size() > kMaxBuffer) return -EINVAL;
+  if (buffer.size() < kMinBuffer || buffer.size() > kMaxBuffer) return -EINVAL;
 
   const std::uint8_t number = buffer[0];
   std::vector<std::uint8_t> answer;  // as the host sees it: the ID byte only when numbered
@@ -171,7 +171,8 @@ long Simulator::getFeature(std::string_view node, std::span<std::uint8_t> buffer
   std::copy_n(answer.begin(), count, buffer.begin() + static_cast<std::ptrdiff_t>(prefix));
   answer.resize(count);
   log_.add(interface->hidrawNode(), "GET", number, std::move(answer));
-  return static_cast<long>(count + prefix);
+  // usbhid counts the report number it kept in byte 0 only when data came back.
+  return static_cast<long>(count == 0 ? 0 : count + prefix);
 }
 
 KeyMap* Simulator::keyMapFor(const HidInterface& interface) {
@@ -199,6 +200,8 @@ int Simulator::getKeycode(std::string_view node, KeymapEntry& entry) {
     if (!found) return -EINVAL;
     scancode = *asked;
     keycode = *found;
+    // hid-input reports where it found the scancode, whichever way it was asked.
+    entry.index = static_cast<std::uint16_t>(keys->indexOf(scancode).value_or(0));
   }
   entry.len = sizeof scancode;
   std::memset(entry.scancode, 0, sizeof entry.scancode);
