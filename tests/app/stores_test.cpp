@@ -1,9 +1,13 @@
 // The stores through a real start of the model: what cannot be read is kept beside the file
 // under a name that says so, the user is told once, the defaults are used; a lock left by a
 // killed write never stalls the next one.
+#include <iostream>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QThread>
 
 #include "model_test_support.hpp"
 
@@ -240,5 +244,67 @@ INSTANTIATE_TEST_SUITE_P(Stores, AbandonedLock,
                                            LeftLock{"EmptyAndFresh", "", 0},
                                            LeftLock{"OnlyTheProcessId", "4194300\n", 0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Run only by the tests below, as a second process on the same settings file.
+TEST(SettingsChild, DISABLED_WritesUntilKilled) {
+  SettingsStore store;
+  std::cout << "writing" << std::endl;
+  for (unsigned round = 0;; ++round) {
+    store.setAutoApply(round % 2 == 0);
+    store.setHalvernRemaps(std::vector<KeyRemap>(round % 50, {0x39, RemapAction::key, 0, 0xE0, 0}));
+  }
+}
+
+TEST(SettingsChild, DISABLED_PrintsStoredOptions) {
+  const SettingsStore store;
+  std::cout << "autoClock=" << store.autoClock() << " autoApply=" << store.autoApply() << std::endl;
+}
+
+QString runChild(const char* test) {
+  QProcess child;
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=SettingsChild.DISABLED_") + test,
+               "--gtest_also_run_disabled_tests"});
+  child.waitForFinished(20000);
+  const QString out = QString::fromUtf8(child.readAllStandardOutput());
+  const qsizetype at = out.indexOf("autoClock=");
+  return at < 0 ? out : out.mid(at, out.indexOf('\n', at) - at);
+}
+
+// Qt's cache in this process would hand back the booleans it was given; another process reads
+// what the file says.
+TEST_F(ModelTest, StoredOptionsReadTheSameInAnotherProcess) {
+  useKeyboards(false, false);
+  auto model = makeModel();
+  model->setAutoClock(false);
+  model->setAutoApply(true);
+  EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=0 autoApply=1");
+  model->setAutoClock(true);
+  model->setAutoApply(false);
+  EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=1 autoApply=0");
+}
+
+// Killed at any moment of a settings write, a writer leaves nothing that stalls the next write
+// or makes the file unreadable.
+TEST_F(ModelTest, ASettingsWriterKilledAtAnyMomentNeverStallsTheNextWrite) {
+  for (int round = 0; round < 15; ++round) {
+    SCOPED_TRACE(round);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=SettingsChild.DISABLED_WritesUntilKilled",
+                 "--gtest_also_run_disabled_tests"});
+    while (!child.readAllStandardOutput().contains("writing"))
+      ASSERT_TRUE(child.waitForReadyRead(20000)) << "the writing child never began";
+    QThread::usleep(static_cast<unsigned long>(round) * 1000);  // 0 to 14 ms, 1 ms apart
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished());
+    SettingsStore store;
+    EXPECT_FALSE(store.damaged());
+    QElapsedTimer timer;
+    timer.start();
+    store.setAutoClock(round % 2 == 0);
+    EXPECT_LT(timer.elapsed(), 3000);
+  }
+}
 
 }  // namespace zepa::test
