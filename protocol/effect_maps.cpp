@@ -13,17 +13,20 @@ using nlohmann::json;
 
 namespace {
 
-// Member names are IDs in canonical decimal ("7", "-1"; never "07", "+7" or " 7"), so two
-// members can never name the same ID. The range is not checked here: stored IDs and modes are
-// not validated on load, and look-ups treat an unknown mode as absent.
+// Member names are IDs converted as the stores' original writer converts them: a plain
+// decimal integer with an optional sign and any leading zeros ("07" and "+7" are 7), nothing
+// else (" 7", "7x", "0x7"). The range is not checked beyond int: stored IDs and modes are not
+// validated on load, and look-ups treat an unknown mode as absent.
 std::optional<int> idFromMemberName(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  std::size_t digitsStart = text[0] == '-' ? 1 : 0;
+  std::size_t digitsStart = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
   if (digitsStart == text.size()) return std::nullopt;
-  if (text[digitsStart] == '0' && text.size() > digitsStart + 1) return std::nullopt;
-  if (text == "-0") return std::nullopt;
+  for (std::size_t i = digitsStart; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+  }
+  // from_chars takes no '+'; a '-' it reads itself, so overflow is checked in both directions.
+  const char* first = text.data() + (text[0] == '+' ? 1 : 0);
   int id = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  auto [end, error] = std::from_chars(first, text.data() + text.size(), id);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return id;
 }
@@ -37,7 +40,9 @@ std::optional<std::map<int, Value>> decodeMap(std::string_view text, DecodeValue
     auto id = idFromMemberName(memberName);
     auto value = decodeValue(memberValue);
     if (!id || !value) return std::nullopt;
-    map[*id] = std::move(*value);
+    // "7" and "07" name one ID; which of the two was meant cannot be known, so the document
+    // is not read rather than one of them dropped.
+    if (!map.emplace(*id, std::move(*value)).second) return std::nullopt;
   }
   return map;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,9 +19,20 @@ inline const nlohmann::json* member(const nlohmann::json& object, const char* ke
   return it == object.end() ? nullptr : &*it;
 }
 
-// A JSON integer (never a float such as 1.0, never a boolean) within [low, high].
+// A JSON number with an integral value within [low, high]. The stores' original writer reads
+// 5.0 and 5e0 as 5, so those decode; 5.5, strings and booleans do not.
 inline std::optional<std::int64_t> integerIn(const nlohmann::json& value, std::int64_t low,
                                              std::int64_t high) {
+  if (value.is_number_float()) {
+    const double number = value.get<double>();
+    // Compared as doubles, then converted only when certainly in range: 2^63 itself would
+    // pass a comparison with INT64_MAX but not fit.
+    if (!std::isfinite(number) || std::trunc(number) != number) return std::nullopt;
+    if (number < -9223372036854775808.0 || number >= 9223372036854775808.0) return std::nullopt;
+    const auto integral = static_cast<std::int64_t>(number);
+    if (integral < low || integral > high) return std::nullopt;
+    return integral;
+  }
   if (value.is_number_unsigned()) {
     auto number = value.get<std::uint64_t>();
     if (high < 0 || number > static_cast<std::uint64_t>(high)) return std::nullopt;
@@ -59,8 +72,42 @@ inline std::optional<std::string> stringField(const nlohmann::json& object, cons
   return value->get<std::string>();
 }
 
-// Parses without throwing; malformed text gives a discarded value.
+// Stored documents are a few kilobytes; anything near this size is not one of ours.
+inline constexpr std::size_t kMaxDocumentSize = 1024 * 1024;
+// Our documents nest four deep; deeper text is rejected before the parser builds it.
+inline constexpr int kMaxNesting = 64;
+
+// True when the nesting of arrays and objects, outside strings, stays within kMaxNesting.
+inline bool nestingWithinLimit(std::string_view text) {
+  int depth = 0;
+  bool inString = false, escaped = false;
+  for (char c : text) {
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxNesting) return false;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return true;
+}
+
+// Parses without throwing; malformed text gives a discarded value. The parser takes a NUL
+// byte for the end of the input, so text with one is malformed here rather than cut short.
 inline nlohmann::json parse(std::string_view text) {
+  if (text.size() > kMaxDocumentSize || text.find('\0') != std::string_view::npos ||
+      !nestingWithinLimit(text)) {
+    return nlohmann::json(nlohmann::json::value_t::discarded);
+  }
   try {
     return nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
   } catch (const nlohmann::json::exception&) {

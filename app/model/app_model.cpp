@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include <QCoreApplication>
+#include <QStringList>
 
+#include "app/model/unreadable_file.hpp"
 #include "protocol/halvern_device.hpp"
 #include "protocol/zepa_device.hpp"
 
@@ -58,7 +60,8 @@ AppModel::AppModel(ModelEnvironment env, QObject* parent)
 
   // A folder that cannot be made only means the profile will not be saved.
   profileStore_.createFolder();
-  profile_ = profileStore_.load().value_or(ZEPAProfile::makeDefault());
+  profileStore_.removeAbandonedSaves();
+  keepUnreadableStores();
 
   halvernLighting_ = settings_.halvernLighting();
   halvernRemaps_ = settings_.halvernRemaps();
@@ -73,6 +76,41 @@ AppModel::AppModel(ModelEnvironment env, QObject* parent)
 }
 
 AppModel::~AppModel() = default;
+
+void AppModel::keepUnreadableStores() {
+  QStringList notices;
+  ProfileStore::Loaded loaded = profileStore_.read();
+  profile_ = loaded.profile.value_or(ZEPAProfile::makeDefault());
+  if (loaded.unreadable) {
+    const QString aside = UnreadableFile::moveAside(profileStore_.path());
+    notices << (aside.isEmpty()
+                    ? QStringLiteral("Das gespeicherte Profil „%1“ kann nicht gelesen und nicht "
+                                     "beiseitegelegt werden. Es gilt das Standardprofil; "
+                                     "Änderungen werden erst gespeichert, wenn die Datei "
+                                     "entfernt oder lesbar ist.")
+                          .arg(profileStore_.path())
+                    : QStringLiteral("Das gespeicherte Profil konnte nicht gelesen werden. Die "
+                                     "Datei liegt unverändert unter „%1“; es gilt das "
+                                     "Standardprofil.")
+                          .arg(aside));
+  }
+  if (settings_.damaged()) {
+    const QString aside = settings_.keepDamagedFileAside();
+    notices << (aside.isEmpty()
+                    ? QStringLiteral("Die Einstellungsdatei „%1“ kann nicht vollständig gelesen "
+                                     "und nicht kopiert werden. Es gelten die Standardwerte; "
+                                     "Einstellungen werden nicht gespeichert.")
+                          .arg(SettingsStore::filePath())
+                    : QStringLiteral("Die Einstellungsdatei konnte nicht vollständig gelesen "
+                                     "werden. Eine unveränderte Kopie liegt unter „%1“; für "
+                                     "nicht lesbare Werte gelten die Standardwerte.")
+                          .arg(aside));
+  }
+  if (!notices.isEmpty()) {
+    storeNotice_ = notices.join(QLatin1Char(' '));
+    errorMessage_ = storeNotice_;
+  }
+}
 
 // Every setter notifies even when the value is unchanged: views re-read on each notification.
 

@@ -249,6 +249,8 @@ class AppModel : public QObject {
   void setEffectSemanticMapValue(EffectSemanticMap value);
   void bumpEffectNamesRevision();
   void migrateEffectNames();
+  // Keeps stored files that cannot be read and words what became of them.
+  void keepUnreadableStores();
 
   ModelEnvironment env_;
   SettingsStore settings_;
@@ -274,6 +276,7 @@ class AppModel : public QObject {
   quint8 halvernSourceHID_ = 0x39;  // Caps Lock
   quint8 halvernTargetHID_ = 0xE0;  // Left Control
   bool didRunStartup_ = false;
+  std::optional<QString> storeNotice_;  // shown in the alert once, at start-up
   EffectNames customEffectNames_;
   EffectSemanticMap effectSemanticMap_;
   int effectNamesRevision_ = 0;

@@ -149,7 +149,16 @@ std::optional<QString> runKeymapTool(const QString& program, QStringList argumen
   process.setStandardOutputFile(QProcess::nullDevice());
   process.setStandardInputFile(QProcess::nullDevice());
   process.start(program, arguments);
-  if (!process.waitForStarted(-1)) return startFailure(program);
+  if (!process.waitForStarted(-1)) {
+    // Linux takes at most 128 KiB in one argument; QProcess does not say that was the cause.
+    if (property.size() >= 32 * 4096) {
+      return QStringLiteral(
+                 "Die Tastenbelegung ist zu umfangreich, um sie an %1 zu übergeben. "
+                 "Bitte weniger Tasten umbelegen.")
+          .arg(QFileInfo(program).fileName());
+    }
+    return startFailure(program);
+  }
   // Standard error is read into the process buffer while waiting, so a chatty tool cannot
   // block on a full pipe.
   process.waitForFinished(-1);

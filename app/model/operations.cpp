@@ -92,6 +92,9 @@ void AppModel::startup() {
     if (clock) device.syncClock(std::chrono::system_clock::now(), 1);
     if (lighting) device.setLighting(*lighting);
   });
+  // Starting the operation cleared the alert; what became of an unreadable store must still
+  // reach the user.
+  if (storeNotice_) setErrorMessage(*storeNotice_);
 }
 
 void AppModel::applyHalvernLighting() {

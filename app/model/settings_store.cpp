@@ -1,9 +1,20 @@
 #include "app/model/settings_store.hpp"
 
+#include <atomic>
+#include <set>
 #include <string_view>
+#include <utility>
 
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
-#include <QVariant>
+#include <QStringDecoder>
+#include <QThread>
+
+#include "app/model/unreadable_file.hpp"
+#include "protocol/json_fields.hpp"
 
 namespace zepa {
 
@@ -22,38 +33,196 @@ QByteArray bytes(const std::string& text) {
   return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Qt reports a broken "@Variant(…)" with an English warning on standard error; while the file
+// is read the warnings are kept off the user's terminal and only counted as damage.
+std::atomic<int> qtWarnings{0};
+void countMessage(QtMsgType, const QMessageLogContext&, const QString&) {
+  ++qtWarnings;
+}
+
+class QuietQt {
+ public:
+  QuietQt() : previous_(qInstallMessageHandler(countMessage)) {}
+  ~QuietQt() { qInstallMessageHandler(previous_); }
+  QuietQt(const QuietQt&) = delete;
+  QuietQt& operator=(const QuietQt&) = delete;
+
+ private:
+  QtMessageHandler previous_;
+};
+
+// Lines Qt would not carry over into a rewritten file: text that is not UTF-8, NUL bytes, a
+// line that is neither a group, a comment nor key=value, and a key given twice in a group.
+bool linesQtKeeps(const QByteArray& text) {
+  if (text.contains('\0')) return false;
+  QStringDecoder decoder(QStringDecoder::Utf8);
+  const QString decoded = decoder(text);
+  if (decoder.hasError()) return false;
+  QString group;
+  std::set<QString> keys;
+  for (const QString& rawLine : decoded.split(QLatin1Char('\n'))) {
+    const QString line = rawLine.trimmed();
+    if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+      continue;
+    if (line.startsWith(QLatin1Char('['))) {
+      if (!line.endsWith(QLatin1Char(']'))) return false;
+      group = line;
+      continue;
+    }
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals <= 0) return false;
+    if (!keys.insert(group + QLatin1Char('\n') + line.left(equals).trimmed()).second) return false;
+  }
+  return true;
+}
+
+bool dataDecodes(const QString& key, std::string_view text) {
+  if (key == QLatin1String(SettingsStore::halvernLightingKey))
+    return decodeHalvernLighting(text).has_value();
+  if (key == QLatin1String(SettingsStore::halvernRemapsKey))
+    return decodeKeyRemaps(text).has_value();
+  if (key == QLatin1String(SettingsStore::customEffectNamesKey))
+    return decodeEffectNames(text).has_value();
+  return decodeEffectSemanticMap(text).has_value();
+}
+
+// Every value of ours that is there reads back as what it should be.
+bool valuesReadable(const QSettings& settings) {
+  for (const char* key : {SettingsStore::autoClockKey, SettingsStore::autoApplyKey}) {
+    if (settings.contains(QLatin1String(key)) &&
+        !SettingsStore::boolFromVariant(settings.value(QLatin1String(key))))
+      return false;
+  }
+  for (const char* key :
+       {SettingsStore::halvernLightingKey, SettingsStore::halvernRemapsKey,
+        SettingsStore::customEffectNamesKey, SettingsStore::effectSemanticMapKey}) {
+    const QString name = QLatin1String(key);
+    if (!settings.contains(name)) continue;
+    const QVariant value = settings.value(name);
+    if (value.typeId() != QMetaType::QByteArray || !dataDecodes(name, view(value.toByteArray())))
+      return false;
+  }
+  return true;
+}
+
+// QLockFile tells a dead writer by the process ID in the lock file. A writer killed before it
+// wrote that leaves an empty or partial file, which QSettings would wait out for 30 seconds
+// on every write. Such a lock is given at most a second to be filled, then removed.
+void clearAbandonedLock(const QString& lockPath) {
+  QElapsedTimer waited;
+  waited.start();
+  for (;;) {
+    QFile lock(lockPath);
+    if (!lock.open(QIODevice::ReadOnly)) return;
+    // Qt writes the process ID, the program and the host, one per line, in one go.
+    if (lock.read(4096).count('\n') >= 3) return;
+    const QDateTime modified = QFileInfo(lockPath).lastModified();
+    if (modified.msecsTo(QDateTime::currentDateTime()) >= 1000 || waited.elapsed() >= 1000) {
+      QFile::remove(lockPath);
+      return;
+    }
+    QThread::msleep(50);
+  }
+}
+
 }  // namespace
 
-bool SettingsStore::boolValue(const QString& key, bool fallback) const {
-  const QVariant value = openSettings().value(key);
+SettingsStore::SettingsStore() {
+  const QString path = filePath();
+  QFile file(path);
+  if (!file.exists()) return;
+  // QSettings reads the whole file into memory; one far larger than ours is not read at all.
+  if (file.size() > static_cast<qint64>(json_fields::kMaxDocumentSize)) {
+    damaged_ = tooLarge_ = true;
+    return;
+  }
+  if (!file.open(QIODevice::ReadOnly)) {
+    damaged_ = true;
+    return;
+  }
+  const QByteArray text = file.readAll();
+  const int warningsBefore = qtWarnings;
+  QuietQt quiet;
+  QSettings settings = openSettings();
+  bool everyValueValid = true;
+  for (const QString& key : settings.allKeys()) everyValueValid &= settings.value(key).isValid();
+  damaged_ = settings.status() != QSettings::NoError || !everyValueValid ||
+             qtWarnings != warningsBefore || !linesQtKeeps(text) || !valuesReadable(settings);
+}
+
+QString SettingsStore::filePath() {
+  QuietQt quiet;
+  return openSettings().fileName();
+}
+
+QString SettingsStore::keepDamagedFileAside() {
+  if (!damaged_ || keptAside_) return {};
+  const QString path = filePath();
+  // A file too large to read is moved, so QSettings starts afresh instead of parsing it.
+  const QString aside =
+      tooLarge_ ? UnreadableFile::moveAside(path) : UnreadableFile::copyAside(path);
+  keptAside_ = !aside.isEmpty();
+  if (keptAside_) tooLarge_ = false;
+  return aside;
+}
+
+bool SettingsStore::prepareWrite() {
+  if (damaged_ && !keptAside_) {
+    keepDamagedFileAside();
+    if (!keptAside_) return false;
+  }
+  clearAbandonedLock(filePath() + QStringLiteral(".lock"));
+  return true;
+}
+
+QVariant SettingsStore::value(const QString& key) const {
+  if (tooLarge_) return {};
+  QuietQt quiet;
+  return openSettings().value(key);
+}
+
+bool SettingsStore::contains(const QString& key) const {
+  if (tooLarge_) return false;
+  QuietQt quiet;
+  return openSettings().contains(key);
+}
+
+std::optional<bool> SettingsStore::boolFromVariant(const QVariant& value) {
   if (value.typeId() == QMetaType::Bool) return value.toBool();
   // The native format on Linux is a text file: a stored boolean reads back as its word.
-  if (value.typeId() == QMetaType::QString) {
-    const QString text = value.toString();
-    if (text == QLatin1String("true")) return true;
-    if (text == QLatin1String("false")) return false;
-  }
-  return fallback;
+  if (value.typeId() != QMetaType::QString) return std::nullopt;
+  const QString text = value.toString();
+  if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1"))
+    return true;
+  if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || text == QLatin1String("0"))
+    return false;
+  return std::nullopt;
+}
+
+bool SettingsStore::boolValue(const QString& key, bool fallback) const {
+  return boolFromVariant(value(key)).value_or(fallback);
 }
 
 void SettingsStore::setBool(const QString& key, bool value) {
+  if (!prepareWrite()) return;
   openSettings().setValue(key, value);
 }
 
 std::optional<QByteArray> SettingsStore::data(const QString& key) const {
-  const QVariant value = openSettings().value(key);
-  if (value.typeId() != QMetaType::QByteArray) return std::nullopt;
-  return value.toByteArray();
+  const QVariant stored = value(key);
+  if (stored.typeId() != QMetaType::QByteArray) return std::nullopt;
+  return stored.toByteArray();
 }
 
 void SettingsStore::setData(const QString& key, const QByteArray& bytes) {
+  if (!prepareWrite()) return;
   openSettings().setValue(key, bytes);
 }
 
 void SettingsStore::remove(const QString& key) {
+  if (!prepareWrite()) return;
   openSettings().remove(key);
 }
-
 HalvernLightingConfig SettingsStore::defaultHalvernLighting() {
   return HalvernLightingConfig{HalvernEffect::aurora, RGBColor::cyan, 4, 4, true};
 }

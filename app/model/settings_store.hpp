@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 
 #include "protocol/effect_maps.hpp"
 #include "protocol/halvern_records.hpp"
@@ -13,8 +14,11 @@
 namespace zepa {
 
 // The per-user key-value store (QSettings, native format, "ZEPA Control"). JSON documents are
-// kept as raw bytes; a value of any other type counts as absent, and so does one that does not
-// decode. Used by the application and by zepactl, so it needs QtCore only.
+// kept as raw bytes; a value of any other type counts as unreadable, and so does one that
+// does not decode. Used by the application and by zepactl, so it needs QtCore only.
+//
+// A settings file that Qt or the decoders cannot fully read is copied aside before the first
+// write, because QSettings rewrites the whole file from what it understood.
 class SettingsStore {
  public:
   static constexpr const char* autoClockKey = "autoClock";
@@ -24,9 +28,21 @@ class SettingsStore {
   static constexpr const char* customEffectNamesKey = "customEffectNames";
   static constexpr const char* effectSemanticMapKey = "effectSemanticMap";
 
-  // A boolean value, or the fallback when it is absent or of another type.
+  SettingsStore();  // looks the file over once
+
+  static QString filePath();
+  // The file exists and holds something that cannot be read: a line Qt does not understand or
+  // would drop, a broken value, or a stored value of ours that does not decode.
+  bool damaged() const { return damaged_; }
+  // Copies a damaged file aside, once; the copy's path, or empty when there was nothing to
+  // copy or copying failed. Writes are refused while a damaged file has no copy.
+  QString keepDamagedFileAside();
+
+  bool contains(const QString& key) const;
+  // A boolean value, or the fallback when it is absent or not a boolean.
   bool boolValue(const QString& key, bool fallback) const;
   void setBool(const QString& key, bool value);
+  // The bytes of a data value; nothing when absent or of another type.
   std::optional<QByteArray> data(const QString& key) const;
   void setData(const QString& key, const QByteArray& bytes);
   void remove(const QString& key);
@@ -46,6 +62,18 @@ class SettingsStore {
   void setCustomEffectNames(const EffectNames& names);
   std::optional<EffectSemanticMap> effectSemanticMap() const;
   void setEffectSemanticMap(const EffectSemanticMap& map);
+
+  // The stored words for a boolean: true/false/1/0 in any case, as the original writer reads.
+  static std::optional<bool> boolFromVariant(const QVariant& value);
+
+ private:
+  QVariant value(const QString& key) const;
+  // False when the write must not happen because a damaged file could not be kept.
+  bool prepareWrite();
+
+  bool damaged_ = false;
+  bool tooLarge_ = false;
+  bool keptAside_ = false;
 };
 
 }  // namespace zepa

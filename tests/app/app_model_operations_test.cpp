@@ -220,4 +220,21 @@ TEST_F(ModelTest, HalvernRemapsAreStoredAndHandedToTheKeymapTool) {
     ]})"));
 }
 
+// Linux takes at most 128 KiB in one argument; a list longer than that is named as such, not
+// blamed on a tool that never started.
+TEST_F(ModelTest, AKeyListTooLongForOneArgumentIsNamed) {
+  const QString tool = home_.filePath("tool/zepa-keymap");
+  writeFile(tool, "#!/bin/sh\nexit 0\n");
+  QFile(tool).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+  ModelEnvironment env = environment();
+  env.keymapProgram = tool;
+  AppModel model(env);
+  model.setHalvernRemaps(std::vector<KeyRemap>(3000, remap(0x39, 0, 0xE0)));
+  model.applyHalvernRemaps();
+  waitUntilIdle(model);
+  EXPECT_EQ(status(model),
+            "Fehler: Die Tastenbelegung ist zu umfangreich, um sie an zepa-keymap zu übergeben. "
+            "Bitte weniger Tasten umbelegen.");
+}
+
 }  // namespace zepa::test

@@ -7,7 +7,8 @@ namespace zepa::test {
 const HalvernLightingConfig defaultHalvern{HalvernEffect::aurora, RGBColor::cyan, 4, 4, true};
 
 // A launch takes the profile file and the stored values that decode; a missing, unreadable or
-// wrongly typed one counts as absent, and nothing is written back.
+// wrongly typed one counts as absent, and nothing is written back. An unreadable profile is
+// moved aside unchanged (see stores_test.cpp).
 TEST_F(ModelTest, LaunchUsesWhatDecodesAndWritesNothing) {
   ZEPAProfile evening = ZEPAProfile::makeDefault();
   evening.name = "Abend";
@@ -27,7 +28,7 @@ TEST_F(ModelTest, LaunchUsesWhatDecodesAndWritesNothing) {
       {profile, {lighting, remaps, names, semantic, false, true}},  // the only valid row
       {"{\"id\": ",
        {QString(lighting), QString(remaps), QString(names), QString(semantic), "nein", "ja"}},
-      {"\xff{}", {B("{"), B("[{"), B("x"), B("{"), B("false"), 1}},
+      {"\xff{}", {B("{"), B("[{"), B("x"), B("{"), B("false"), 2}},
       {noRemaps, {B(R"({"effect":3})"), B("{}"), B(R"(["x"])"), B(R"({"3":"a"})")}},
       {"", {}},
   };
@@ -53,7 +54,14 @@ TEST_F(ModelTest, LaunchUsesWhatDecodesAndWritesNothing) {
               (valid ? EffectSemanticMap{{3, 10}} : EffectSemanticMap{}));
     EXPECT_EQ(std::pair(model->autoClock(), model->autoApply()), std::pair(!valid, valid));
     EXPECT_TRUE(QFileInfo(QFileInfo(profilePath()).absolutePath()).isDir());
-    EXPECT_EQ(readFile(profilePath()), file.value_or("<missing>"));
+    EXPECT_EQ(readFile(profilePath()), valid ? *file : "<missing>");
+    QDir data(QFileInfo(profilePath()).absolutePath());
+    const QStringList aside = data.entryList({"profile.unreadable-*.json"});
+    EXPECT_EQ(aside.size(), file && !valid ? 1 : 0);
+    if (file && !valid && aside.size() == 1) {
+      EXPECT_EQ(readFile(data.filePath(aside[0])), *file);
+    }
+    for (const QString& name : aside) data.remove(name);
     EXPECT_EQ(settings().allKeys(), storedKeys);
   }
 }

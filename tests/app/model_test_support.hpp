@@ -11,6 +11,7 @@
 #include <QThreadPool>
 
 #include "app/model/app_model.hpp"
+#include "app/model/unreadable_file.hpp"
 #include "protocol/halvern_device.hpp"
 #include "protocol/zepa_device.hpp"
 #include "tools/sim/in_process_backend.hpp"

@@ -31,7 +31,8 @@ void expectRoundTrips(std::span<const E> all, int count, auto fromRaw, auto from
     EXPECT_EQ(fromJson(json(raw)), value) << raw;
     EXPECT_EQ(value ? toJson(*value) : json(raw), json(raw)) << raw;
   }
-  EXPECT_EQ(fromJson(json(1.0)), std::nullopt);
+  EXPECT_EQ(fromJson(json(1.0)), fromRaw(1)) << "an integral number written 1.0";
+  EXPECT_EQ(fromJson(json(1.5)), std::nullopt);
   EXPECT_EQ(fromJson(json("1")), std::nullopt);
 }
 
@@ -113,7 +114,8 @@ void damage(const json& base, const Pointer& at, std::vector<std::pair<std::stri
   const json& value = base.at(at);
   std::vector<json> wrong = {nullptr, "x", json::object(), json::array({1})};
   if (value.is_number_integer())
-    wrong = {1.5, 1.0, true, "1", nullptr, json::array(), -1, 256, UINT64_MAX, INT64_MIN};
+    wrong = {1.5, 0.25,    255.5,         256.0, -1e0, 1e300,      true,
+             "1", nullptr, json::array(), -1,    256,  UINT64_MAX, INT64_MIN};
   if (value.is_boolean()) wrong = {1, 0, "true", nullptr};
   if (value.is_string()) wrong = {5, nullptr, true, json::array()};
   if (value.is_object()) wrong = {nullptr, "x", 1, json::array()};
@@ -194,18 +196,122 @@ TEST(HalvernAnswers, DerivedBytesNeedLongEnoughAnswers) {
             std::vector({true, false, false}));
 }
 
-// Both maps are objects keyed by the ID in canonical decimal; stored values are not
-// range-checked.
+// Both maps are objects keyed by the decimal ID; stored values are not range-checked.
 TEST(EffectMaps, DecodeStrictly) {
   const EffectNames names{{-1, "y"}, {0, ""}, {19, "Pendeln \"schnell\" – ruhig"}};
   EXPECT_EQ(decodeEffectNames(encodeEffectNames(names)), names);
   EXPECT_EQ(decodeEffectSemanticMap(R"({"3":25,"4":-1})"), (EffectSemanticMap{{3, 25}, {4, -1}}));
-  for (const char* text :
-       {"", "[]", R"({"7":7})", R"({"x":"A"})", R"({"07":"A"})", R"({"+7":"A"})", R"({" 7":"A"})",
-        R"({"-0":"A"})", R"({"":"A"})", R"({"99999999999":"A"})", R"({"7":"A"} x)"})
+  for (const char* text : {"", "[]", R"({"7":7})", R"({"x":"A"})", R"({" 7":"A"})", R"({"7 ":"A"})",
+                           R"({"+":"A"})", R"({"-":"A"})", R"({"0x7":"A"})", R"({"":"A"})",
+                           R"({"99999999999":"A"})", R"({"7":"A"} x)", R"({"7":"A","07":"B"})"})
     EXPECT_EQ(decodeEffectNames(text), std::nullopt) << text;
-  for (const char* text : {R"({"3":10.0})", R"({"3":"10"})", R"({"3":4294967296})", R"({"03":10})"})
+  for (const char* text :
+       {R"({"3":10.5})", R"({"3":"10"})", R"({"3":4294967296})", R"({"3":true})", R"({"3":1e10})"})
     EXPECT_EQ(decodeEffectSemanticMap(text), std::nullopt) << text;
+}
+
+// What the stores' original writer reads: keys by decimal integer conversion, integral numbers
+// in any notation.
+struct LenientRow {
+  const char* name;
+  const char* text;
+  int id;
+  int mode;
+};
+
+class EffectMapKeys : public ::testing::TestWithParam<LenientRow> {};
+
+TEST_P(EffectMapKeys, DecodeLikeTheOriginalWriter) {
+  const auto map = decodeEffectSemanticMap(GetParam().text);
+  ASSERT_TRUE(map.has_value());
+  EXPECT_EQ(map->size(), 1u);
+  EXPECT_EQ(map->count(GetParam().id), 1u);
+  EXPECT_EQ(map->begin()->second, GetParam().mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, EffectMapKeys,
+                         ::testing::Values(LenientRow{"LeadingZero", R"({"07":3})", 7, 3},
+                                           LenientRow{"PlusSign", R"({"+7":3})", 7, 3},
+                                           LenientRow{"NegativeLeadingZero", R"({"-07":3})", -7, 3},
+                                           LenientRow{"MinusZero", R"({"-0":3})", 0, 3},
+                                           LenientRow{"ValueWithFraction", R"({"7":3.0})", 7, 3},
+                                           LenientRow{"ValueWithExponent", R"({"7":3e0})", 7, 3},
+                                           LenientRow{"NegativeExponent", R"({"7":300e-2})", 7, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FieldRow {
+  const char* name;
+  const char* brightness;  // the JSON text put in as the lighting brightness
+  std::optional<int> decoded;
+};
+
+class ProfileNumbers : public ::testing::TestWithParam<FieldRow> {};
+
+TEST_P(ProfileNumbers, IntegralValuesInAnyNotation) {
+  json document = json::parse(kProfile);
+  const std::string marker = "\"@@\"";
+  document["lighting"]["brightness"] = "@@";
+  std::string text = document.dump();
+  text.replace(text.find(marker), marker.size(), GetParam().brightness);
+  const auto profile = decodeProfile(text);
+  ASSERT_EQ(profile.has_value(), GetParam().decoded.has_value()) << text;
+  if (profile) {
+    EXPECT_EQ(profile->lighting.brightness, *GetParam().decoded);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, ProfileNumbers,
+    ::testing::Values(
+        FieldRow{"Plain", "5", 5}, FieldRow{"Fraction", "5.0", 5}, FieldRow{"Exponent", "5e0", 5},
+        FieldRow{"NegativeZero", "-0.0", 0}, FieldRow{"Largest", "2.55e2", 255},
+        FieldRow{"HalfStep", "5.5", std::nullopt}, FieldRow{"AboveByte", "256.0", std::nullopt},
+        FieldRow{"Negative", "-1.0", std::nullopt}, FieldRow{"Huge", "1e300", std::nullopt},
+        FieldRow{"TooLargeForDouble", "1e999", std::nullopt},
+        FieldRow{"String", "\"5\"", std::nullopt}, FieldRow{"Boolean", "true", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Text around the document makes it unreadable, whatever the parser would stop at; so does
+// a size or depth no stored document has.
+struct DocumentRow {
+  const char* name;
+  std::string text;
+};
+
+// The profile with an unknown member nested `depth` arrays deep (the document itself is one).
+std::string withExtra(int depth) {
+  std::string text(kProfile);
+  const std::string extra = std::string(static_cast<std::size_t>(depth), '[') +
+                            std::string(static_cast<std::size_t>(depth), ']');
+  return text.insert(1, "\"extra\":" + extra + ",");
+}
+
+class UnreadableDocuments : public ::testing::TestWithParam<DocumentRow> {};
+
+TEST_P(UnreadableDocuments, DoNotDecode) {
+  EXPECT_FALSE(decodeProfile(GetParam().text).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, UnreadableDocuments,
+    ::testing::Values(DocumentRow{"NulThenGarbage",
+                                  std::string(kProfile) + std::string(1, '\0') + "garbage"},
+                      DocumentRow{"TrailingNul", std::string(kProfile) + std::string(1, '\0')},
+                      DocumentRow{"TrailingGarbage", std::string(kProfile) + "}"},
+                      DocumentRow{"OverOneMebibyte",
+                                  std::string(kProfile).insert(1, std::string(1024 * 1024, ' '))},
+                      DocumentRow{"DeepNesting", std::string(5 * 1024 * 1024, '[')},
+                      DocumentRow{"DeepUnknownMember", withExtra(64)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UnreadableDocuments, NestingUpToTheLimitDecodes) {
+  EXPECT_TRUE(decodeProfile(withExtra(63)).has_value());
+}
+
+TEST(UnreadableDocuments, ABracketInsideAStringIsNotNesting) {
+  json document = json::parse(kProfile);
+  document["name"] = std::string(100, '[');
+  EXPECT_TRUE(decodeProfile(document.dump()).has_value());
 }
 
 TEST(Uuid, ParseTextAndRandom) {

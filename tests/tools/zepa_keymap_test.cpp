@@ -190,6 +190,10 @@ TEST(KeymapOnSimulator, EachCallSetsTheWholeMapOrNothing) {
        "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen."},
       {withSet(R"({"UserKeyMapping":[)"), "",
        "Die Tastenbelegung (--set) ist kein gültiges JSON (Fehler bei Zeichen 20)."},
+      {withMatch(R"({"VendorID":1E777,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})"), "",
+       "Die Geräteauswahl (--matching) enthält eine Zahl, die zu groß ist."},
+      {withSet(mapping(pair("-1e400", kControl))), "",
+       "Die Tastenbelegung (--set) enthält eine Zahl, die zu groß ist."},
       {withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"), "",
        "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
        "„CapsLockDelayOverride“."},

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -307,10 +309,21 @@ const fs::path kHomes =
 // Halvern breathing, "caps" its Caps Lock to Left Control, "noremaps" an empty Halvern list.
 // QSettings fixes its folder on first use, so the process keeps one configuration home; each
 // call clears the keys and gets a data home of its own.
+const fs::path kSettingsFile = kHomes / "config/ZEPA Control/ZEPA Control.conf";
+
+// Settings files the application cannot fully read, for "conf=NAME".
+const std::map<std::string, std::string> kDamagedSettings = {
+    {"garbage", "[General]\nhalvern\x01\xff\xfe\n"},
+    {"truncated", "[General]\nhalvernLighting=\"@ByteArray({\\\"effect\\\":1"},
+    {"wrongtype", "[General]\nhalvernLighting=3\n"},
+    {"variant", "[General]\nhalvernLighting=@Variant(\\0\\0\\0\\x7f\\0)\n"},
+};
+
 void store(const std::string& words, const fs::path& dataHome) {
   fs::create_directories(dataHome);
   setenv("XDG_CONFIG_HOME", (kHomes / "config").c_str(), 1);
   setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+  fs::remove(kSettingsFile);
   zepa::SettingsStore settings;
   settings.remove(zepa::SettingsStore::halvernLightingKey);
   settings.remove(zepa::SettingsStore::halvernRemapsKey);
@@ -332,7 +345,20 @@ void store(const std::string& words, const fs::path& dataHome) {
       settings.setHalvernLighting({zepa::HalvernEffect::breathing, {9, 8, 7}, 3, 2, false});
     if (word == "caps") settings.setHalvernRemaps({{0x39, zepa::RemapAction::key, 0, 0xE0, 0}});
     if (word == "noremaps") settings.setHalvernRemaps({});
+    // Longer than the kernel takes as one argument.
+    if (word == "manyremaps")
+      settings.setHalvernRemaps(std::vector<zepa::KeyRemap>(
+          3000, zepa::KeyRemap{0x39, zepa::RemapAction::key, 0, 0xE0, 0}));
+    if (word.starts_with("conf=")) {
+      fs::create_directories(kSettingsFile.parent_path());
+      std::ofstream(kSettingsFile) << kDamagedSettings.at(word.substr(5));
+    }
   }
+}
+
+std::string fileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(Restore, ReappliesWhatWasStored) {
@@ -390,6 +416,19 @@ TEST(Restore, ReappliesWhatWasStored) {
        "Halvern Corvane Pro 108: Beleuchtung wiederhergestellt\n" + halvernNoRemaps,
        "ZEPA VX10: Das gespeicherte Profil ", halvernWrites,
        "zepa/lighting=null; halvern/effect=2"},
+      // A settings file that cannot be fully read is not taken for "nothing stored".
+      {"--halvern", "caps conf=garbage", 1, noZepa,
+       "Halvern Corvane Pro 108: Die Einstellungsdatei ", 0, ""},
+      {"--halvern", "caps conf=truncated", 1, noZepa,
+       "Halvern Corvane Pro 108: Die Einstellungsdatei ", 0, ""},
+      {"--halvern", "caps conf=wrongtype", 1, noZepa,
+       "Halvern Corvane Pro 108: Die Einstellungsdatei ", 0, ""},
+      {"--halvern", "caps conf=variant", 1, noZepa,
+       "Halvern Corvane Pro 108: Die Einstellungsdatei ", 0, ""},
+      {"--halvern", "manyremaps", 1, noZepa + halvernNoLighting,
+       "Halvern Corvane Pro 108: Tastenbelegung fehlgeschlagen: Die Tastenbelegung ist zu "
+       "umfangreich, um sie an zepa-keymap zu übergeben.",
+       0, ""},
       // zepa-keymap's own line reaches the user; "noinput" takes away the node the map lives on.
       {"--halvern", "caps noinput", 1, noZepa + halvernNoLighting,
        "Halvern Corvane Pro 108: Tastenbelegung fehlgeschlagen: Keine passende Tastatur gefunden",
@@ -407,6 +446,12 @@ TEST(Restore, ReappliesWhatWasStored) {
     EXPECT_EQ(outcome.err.substr(0, row.err.empty() ? std::string::npos : row.err.size()), row.err);
     EXPECT_EQ(sent(sim, ""), std::to_string(row.writes));
     expectState(sim, row.state);
+    const auto conf = row.stored.find("conf=");
+    if (conf != std::string::npos) {
+      EXPECT_EQ(fileBytes(kSettingsFile), kDamagedSettings.at(row.stored.substr(conf + 5)));
+      // Qt's own English warnings about the file stay off the terminal.
+      EXPECT_EQ(outcome.err.find("QVariant"), std::string::npos) << outcome.err;
+    }
   }
   fs::remove_all(kHomes);
 }

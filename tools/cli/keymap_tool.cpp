@@ -24,6 +24,11 @@ std::string trimmed(const std::string& text) {
 std::string startFailure(const std::filesystem::path& program, int error) {
   if (error == ENOENT) return "Das Programm " + program.string() + " wurde nicht gefunden.";
   if (error == EACCES) return "Das Programm " + program.string() + " ist nicht ausführbar.";
+  // The kernel limits one argument to 128 KiB; only a very long key list reaches that.
+  if (error == E2BIG) {
+    return "Die Tastenbelegung ist zu umfangreich, um sie an " + program.filename().string() +
+           " zu übergeben. Bitte weniger Tasten umbelegen.";
+  }
   return "Das Programm " + program.string() + " konnte nicht gestartet werden.";
 }
 

@@ -136,12 +136,12 @@ void restoreZepa(DeviceContext& context, StepLines& lines) {
 
 void restoreHalvernLighting(DeviceContext& context, const SettingsStore& settings,
                             StepLines& lines) {
-  const auto stored = settings.data(SettingsStore::halvernLightingKey);
-  if (!stored) {
+  if (!settings.contains(SettingsStore::halvernLightingKey)) {
     lines.note(kHalvern, "keine gespeicherte Beleuchtung");
     return;
   }
-  const auto config = decodeHalvernLighting(view(*stored));
+  const auto stored = settings.data(SettingsStore::halvernLightingKey);
+  const auto config = stored ? decodeHalvernLighting(view(*stored)) : std::nullopt;
   if (!config) {
     lines.fail(kHalvern,
                "Die gespeicherte Beleuchtung kann nicht gelesen werden; nichts wurde "
@@ -154,8 +154,11 @@ void restoreHalvernLighting(DeviceContext& context, const SettingsStore& setting
 
 void restoreHalvernRemaps(const SettingsStore& settings, const RestoreTools& tools,
                           StepLines& lines) {
-  const auto stored = settings.data(SettingsStore::halvernRemapsKey);
-  const auto remaps = stored ? decodeKeyRemaps(view(*stored)) : std::vector<KeyRemap>{};
+  std::optional<std::vector<KeyRemap>> remaps = std::vector<KeyRemap>{};
+  if (settings.contains(SettingsStore::halvernRemapsKey)) {
+    const auto stored = settings.data(SettingsStore::halvernRemapsKey);
+    remaps = stored ? decodeKeyRemaps(view(*stored)) : std::nullopt;
+  }
   if (!remaps) {
     lines.fail(kHalvern,
                "Die gespeicherte Tastenbelegung kann nicht gelesen werden; nichts "
@@ -191,6 +194,13 @@ void restoreHalvern(DeviceContext& context, const RestoreTools& tools, StepLines
     return;
   }
   const SettingsStore settings;
+  // Values missing from a file that cannot be fully read may just not have been understood;
+  // "nothing stored" would be a guess.
+  if (settings.damaged()) {
+    lines.fail(kHalvern, "Die Einstellungsdatei " + SettingsStore::filePath().toStdString() +
+                             " kann nicht vollständig gelesen werden; nichts wurde gesendet.");
+    return;
+  }
   restoreHalvernLighting(context, settings, lines);
   restoreHalvernRemaps(settings, tools, lines);
 }

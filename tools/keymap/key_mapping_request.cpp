@@ -31,6 +31,9 @@ json parseDocument(std::string_view text, const char* what) {
   } catch (const json::parse_error& e) {
     throw KeymapError(std::string(what) + " ist kein gültiges JSON (Fehler bei Zeichen " +
                       std::to_string(e.byte) + ").");
+  } catch (const json::out_of_range&) {
+    // A number such as 1E777 that no double holds.
+    throw KeymapError(std::string(what) + " enthält eine Zahl, die zu groß ist.");
   }
 }
 

@@ -1,0 +1,310 @@
+// The stores through a real start of the model: what cannot be read is kept beside the file
+// under a name that says so, the user is told once, the defaults are used; a lock left by a
+// killed write never stalls the next one.
+#include <iostream>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include "model_test_support.hpp"
+
+namespace zepa::test {
+
+namespace {
+
+QStringList asideFiles(const QString& path) {
+  const QFileInfo info(path);
+  return info.dir().entryList({info.completeBaseName() + ".unreadable-*." + info.suffix()},
+                              QDir::Files, QDir::Name);
+}
+
+std::string randomBytes(std::size_t size) {
+  std::string bytes(size, '\0');
+  std::uint32_t state = 12345;
+  for (char& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+std::string profileWith(const std::string& from, const std::string& to) {
+  std::string text = encodeProfile(ZEPAProfile::makeDefault());
+  text.replace(text.find(from), from.size(), to);
+  return text;
+}
+
+}  // namespace
+
+struct DamagedFile {
+  const char* name;
+  std::string bytes;
+};
+
+void PrintTo(const DamagedFile& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class UnreadableProfile : public ModelTest, public ::testing::WithParamInterface<DamagedFile> {};
+
+TEST_P(UnreadableProfile, IsMovedAsideAndTheDefaultUsed) {
+  useKeyboards(false, false);
+  writeFile(profilePath(), GetParam().bytes);
+  auto model = makeModel();
+  EXPECT_EQ(model->profile().name, "Standard");
+  const QStringList aside = asideFiles(profilePath());
+  ASSERT_EQ(aside.size(), 1);
+  const QString asidePath = QFileInfo(profilePath()).dir().filePath(aside[0]);
+  EXPECT_EQ(readFile(asidePath), GetParam().bytes);
+  ASSERT_TRUE(model->errorMessage().has_value());
+  EXPECT_TRUE(model->errorMessage()->contains(asidePath)) << model->errorMessage()->toStdString();
+  // The next save writes the default without touching the kept file.
+  model->save();
+  EXPECT_TRUE(decodeProfile(readFile(profilePath())).has_value());
+  EXPECT_EQ(readFile(asidePath), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, UnreadableProfile,
+    ::testing::Values(
+        DamagedFile{"Empty", ""},
+        DamagedFile{"Truncated", encodeProfile(ZEPAProfile::makeDefault()).substr(0, 40)},
+        DamagedFile{"ActionFour",
+                    profileWith("\"remaps\":[]", R"("remaps":[{"sourceIndex":1,"action":4,)"
+                                                 R"("param1":0,"param2":0,"param3":0}])")},
+        DamagedFile{"HalfBrightness", profileWith("\"brightness\":5", "\"brightness\":5.5")},
+        DamagedFile{"NulThenGarbage",
+                    encodeProfile(ZEPAProfile::makeDefault()) + std::string(1, '\0') + "x"},
+        DamagedFile{"RandomBytes", randomBytes(2 * 1024 * 1024)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ModelTest, WrittenInAnyIntegralNotationTheProfileIsRead) {
+  useKeyboards(false, false);
+  writeFile(profilePath(), profileWith("\"brightness\":5", "\"brightness\":5.0"));
+  auto model = makeModel();
+  EXPECT_EQ(model->profile().lighting.brightness, 5);
+  EXPECT_FALSE(model->errorMessage().has_value());
+  EXPECT_TRUE(asideFiles(profilePath()).isEmpty());
+}
+
+TEST_F(ModelTest, OnlyTheNewestUnreadableProfilesAreKept) {
+  useKeyboards(false, false);
+  for (int i = 0; i < UnreadableFile::kept + 2; ++i) {
+    writeFile(profilePath(), "damaged " + std::to_string(i));
+    makeModel();
+  }
+  const QStringList aside = asideFiles(profilePath());
+  ASSERT_EQ(aside.size(), UnreadableFile::kept);
+  const QString newest = QFileInfo(profilePath()).dir().filePath(aside.back());
+  EXPECT_EQ(readFile(newest), "damaged " + std::to_string(UnreadableFile::kept + 1));
+}
+
+TEST_F(ModelTest, TheNoticeOutlastsTheStartUpClockSync) {
+  writeFile(profilePath(), "{");
+  auto model = makeModel();
+  model->startup();
+  waitUntilIdle(*model);
+  EXPECT_EQ(model->message(), "Uhr synchronisiert");
+  ASSERT_TRUE(model->errorMessage().has_value());
+  EXPECT_TRUE(model->errorMessage()->contains("profile.unreadable-"))
+      << model->errorMessage()->toStdString();
+}
+
+TEST_F(ModelTest, AbandonedSaveFilesAreRemovedButNotARunningSave) {
+  useKeyboards(false, false);
+  const QString folder = QFileInfo(profilePath()).absolutePath();
+  writeFile(folder + "/profile.json.Ab12Cd", "{\"half");
+  writeFile(folder + "/profile.json.Ef34Gh", "{\"running");
+  QFile old(folder + "/profile.json.Ab12Cd");
+  ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                              QFileDevice::FileModificationTime));
+  old.close();
+  makeModel();
+  EXPECT_FALSE(QFileInfo::exists(folder + "/profile.json.Ab12Cd"));
+  EXPECT_TRUE(QFileInfo::exists(folder + "/profile.json.Ef34Gh"));
+}
+
+// Settings files as a person, a crash or another program may leave them.
+class DamagedSettings : public ModelTest, public ::testing::WithParamInterface<DamagedFile> {
+ protected:
+  QString settingsPath() const { return home_.filePath("config/ZEPA Control/ZEPA Control.conf"); }
+};
+
+TEST_P(DamagedSettings, AreCopiedAsideBeforeTheFirstWrite) {
+  useKeyboards(false, false);
+  writeFile(settingsPath(), GetParam().bytes);
+  auto model = makeModel();
+  EXPECT_EQ(model->halvernLighting(), SettingsStore::defaultHalvernLighting());
+  const QStringList aside = asideFiles(settingsPath());
+  ASSERT_EQ(aside.size(), 1);
+  const QString asidePath = QFileInfo(settingsPath()).dir().filePath(aside[0]);
+  EXPECT_EQ(readFile(asidePath), GetParam().bytes);
+  ASSERT_TRUE(model->errorMessage().has_value());
+  EXPECT_TRUE(model->errorMessage()->contains(asidePath)) << model->errorMessage()->toStdString();
+  model->setAutoApply(true);
+  EXPECT_EQ(readFile(asidePath), GetParam().bytes);
+  EXPECT_EQ(asideFiles(settingsPath()).size(), 1);
+}
+
+// As QSettings writes a byte array with commas: quoted, inner quotes escaped.
+const std::string kLighting =
+    R"x("@ByteArray({\"brightness\":2,\"color\":{\"blue\":3,\"green\":2,\"red\":1},)x"
+    R"x(\"colorful\":false,\"effect\":3,\"speed\":1})")x";
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, DamagedSettings,
+    ::testing::Values(
+        DamagedFile{"BinaryGarbage", randomBytes(1024)},
+        DamagedFile{"DuplicateKey", "[General]\nhalvernLighting=" + kLighting +
+                                        "\nhalvernLighting=@ByteArray({})\n"},
+        DamagedFile{"TruncatedValue", "[General]\nhalvernLighting=" + kLighting.substr(0, 40)},
+        DamagedFile{"UnterminatedQuote", "[General]\nhalvernLighting=" +
+                                             kLighting.substr(0, kLighting.size() - 1) + "\n"},
+        DamagedFile{"WrongType", "[General]\nhalvernLighting=3\n"},
+        DamagedFile{"CorruptVariant", "[General]\nhalvernLighting=@Variant(\\0\\0\\0\\x7f\\0)\n"},
+        DamagedFile{"UndecodableJson", "[General]\nhalvernLighting=@ByteArray({\"effect\":99})\n"},
+        DamagedFile{"NotABoolean", "[General]\nautoClock=vielleicht\n"},
+        DamagedFile{"LineWithoutValue", "[General]\nautoClock\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ModelTest, ReadableSettingsAreNeitherCopiedNorReported) {
+  useKeyboards(false, false);
+  writeFile(
+      home_.filePath("config/ZEPA Control/ZEPA Control.conf"),
+      "[General]\nautoApply=TRUE\ncustomEffectNames=\"@ByteArray({\\\"07\\\":\\\"Mond\\\"})\"\n"
+      "halvernLighting=" +
+          kLighting + "\n");
+  auto model = makeModel();
+  EXPECT_FALSE(model->errorMessage().has_value());
+  EXPECT_TRUE(model->autoApply());
+  EXPECT_EQ(model->customEffectNames().count(7), 1u);
+  EXPECT_EQ(model->halvernLighting().brightness, 2);
+  EXPECT_TRUE(asideFiles(home_.filePath("config/ZEPA Control/ZEPA Control.conf")).isEmpty());
+}
+
+struct StoredWord {
+  const char* name;
+  const char* word;
+  bool value;
+};
+
+class StoredBooleans : public ModelTest, public ::testing::WithParamInterface<StoredWord> {};
+
+// Written by hand or by another program: the file is parsed, not served from Qt's cache.
+TEST_P(StoredBooleans, ReadInEveryCase) {
+  useKeyboards(false, false);
+  writeFile(home_.filePath("config/ZEPA Control/ZEPA Control.conf"),
+            std::string("[General]\nautoClock=") + GetParam().word + "\n");
+  auto model = makeModel();
+  EXPECT_EQ(model->autoClock(), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, StoredBooleans,
+                         ::testing::Values(StoredWord{"LowerFalse", "false", false},
+                                           StoredWord{"UpperFalse", "FALSE", false},
+                                           StoredWord{"MixedTrue", "True", true},
+                                           StoredWord{"Zero", "0", false},
+                                           StoredWord{"One", "1", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct LeftLock {
+  const char* name;
+  std::string content;
+  int ageSeconds;
+};
+
+class AbandonedLock : public ModelTest, public ::testing::WithParamInterface<LeftLock> {};
+
+// A writer killed inside QSettings' write leaves its lock file behind; the next write must
+// not wait out Qt's 30-second stale time.
+TEST_P(AbandonedLock, DoesNotStallTheNextWrite) {
+  useKeyboards(false, false);
+  const QString conf = home_.filePath("config/ZEPA Control/ZEPA Control.conf");
+  writeFile(conf, "[General]\nautoApply=false\n");
+  writeFile(conf + ".lock", GetParam().content);
+  QFile lock(conf + ".lock");
+  ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-GetParam().ageSeconds),
+                               QFileDevice::FileModificationTime));
+  lock.close();
+  auto model = makeModel();
+  QElapsedTimer timer;
+  timer.start();
+  model->setAutoApply(true);
+  EXPECT_LT(timer.elapsed(), 3000);
+  EXPECT_NE(readFile(conf).find("autoApply=true"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, AbandonedLock,
+                         ::testing::Values(LeftLock{"EmptyAndOld", "", 120},
+                                           LeftLock{"EmptyAndFresh", "", 0},
+                                           LeftLock{"OnlyTheProcessId", "4194300\n", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Run only by the tests below, as a second process on the same settings file.
+TEST(SettingsChild, DISABLED_WritesUntilKilled) {
+  SettingsStore store;
+  std::cout << "writing" << std::endl;
+  for (unsigned round = 0;; ++round) {
+    store.setAutoApply(round % 2 == 0);
+    store.setHalvernRemaps(std::vector<KeyRemap>(round % 50, {0x39, RemapAction::key, 0, 0xE0, 0}));
+  }
+}
+
+TEST(SettingsChild, DISABLED_PrintsStoredOptions) {
+  const SettingsStore store;
+  std::cout << "autoClock=" << store.autoClock() << " autoApply=" << store.autoApply() << std::endl;
+}
+
+QString runChild(const char* test) {
+  QProcess child;
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=SettingsChild.DISABLED_") + test,
+               "--gtest_also_run_disabled_tests"});
+  child.waitForFinished(20000);
+  const QString out = QString::fromUtf8(child.readAllStandardOutput());
+  const qsizetype at = out.indexOf("autoClock=");
+  return at < 0 ? out : out.mid(at, out.indexOf('\n', at) - at);
+}
+
+// Qt's cache in this process would hand back the booleans it was given; another process reads
+// what the file says.
+TEST_F(ModelTest, StoredOptionsReadTheSameInAnotherProcess) {
+  useKeyboards(false, false);
+  auto model = makeModel();
+  model->setAutoClock(false);
+  model->setAutoApply(true);
+  EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=0 autoApply=1");
+  model->setAutoClock(true);
+  model->setAutoApply(false);
+  EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=1 autoApply=0");
+}
+
+// Killed at any moment of a settings write, a writer leaves nothing that stalls the next write
+// or makes the file unreadable.
+TEST_F(ModelTest, ASettingsWriterKilledAtAnyMomentNeverStallsTheNextWrite) {
+  for (int round = 0; round < 15; ++round) {
+    SCOPED_TRACE(round);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=SettingsChild.DISABLED_WritesUntilKilled",
+                 "--gtest_also_run_disabled_tests"});
+    while (!child.readAllStandardOutput().contains("writing"))
+      ASSERT_TRUE(child.waitForReadyRead(20000)) << "the writing child never began";
+    QThread::usleep(static_cast<unsigned long>(round) * 1000);  // 0 to 14 ms, 1 ms apart
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished());
+    SettingsStore store;
+    EXPECT_FALSE(store.damaged());
+    QElapsedTimer timer;
+    timer.start();
+    store.setAutoClock(round % 2 == 0);
+    EXPECT_LT(timer.elapsed(), 3000);
+  }
+}
+
+}  // namespace zepa::test
