@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev qt6-translations-l10n
   nlohmann-json3-dev
   libfuse3-dev fuse3
   libgtest-dev libgmock-dev libbenchmark-dev
