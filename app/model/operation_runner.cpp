@@ -1,4 +1,3 @@
-#include <exception>
 #include <utility>
 
 #include <QCoreApplication>
@@ -25,10 +24,11 @@ std::optional<QString> failureOf(Work&& work) {
     return std::nullopt;
   } catch (const ZEPAError& error) {
     return QString::fromStdString(error.description());
-  } catch (const std::exception& error) {
-    return QString::fromLocal8Bit(error.what());
   } catch (...) {
-    return QStringLiteral("Unbekannter Fehler bei der Übertragung.");
+    // Anything else comes from a library, whose text is English and means nothing to the user.
+    return QStringLiteral(
+        "Bei der Übertragung ist ein unerwarteter Fehler aufgetreten. Bitte "
+        "die Tastatur neu verbinden und es erneut versuchen.");
   }
 }
 

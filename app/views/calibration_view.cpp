@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedLayout>
@@ -344,11 +345,42 @@ QHBoxLayout* CalibrationView::makeFooter() {
   savedCount_ = secondaryLabel(QString(), this);
   savedCount_->setObjectName(QStringLiteral("savedCount"));
 
+  // The dialog covers the main window's status line; its text and busy bar are repeated here.
+  busyIndicator_ = new QProgressBar(this);
+  busyIndicator_->setObjectName(QStringLiteral("calibrationBusyIndicator"));
+  busyIndicator_->setAccessibleName(QStringLiteral("Übertragung läuft"));
+  busyIndicator_->setRange(0, 0);
+  busyIndicator_->setTextVisible(false);
+  busyIndicator_->setFixedSize(64, 8);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("calibrationStatus"));
+  status_->setTextFormat(Qt::PlainText);
+  // A status that changes is read out by screen readers.
+  status_->setAccessibleName(QStringLiteral("Status"));
+  connect(&model_, &AppModel::messageChanged, this, &CalibrationView::refreshStatus);
+  connect(&model_, &AppModel::busyChanged, this, &CalibrationView::refreshStatus);
+
   auto* footer = new QHBoxLayout;
+  footer->setSpacing(12);
   footer->addWidget(reset_);
   footer->addStretch(1);
+  footer->addWidget(busyIndicator_, 0, Qt::AlignVCenter);
+  footer->addWidget(status_, 0, Qt::AlignVCenter);
+  footer->addSpacing(12);
   footer->addWidget(savedCount_);
+  refreshStatus();
   return footer;
+}
+
+void CalibrationView::refreshStatus() {
+  busyIndicator_->setVisible(model_.busy());
+  status_->setText(model_.message());
+  // "Fehler" stands out: the alert with the reason may sit behind this dialog.
+  QPalette palette = status_->palette();
+  palette.setColor(QPalette::WindowText, model_.message() == QStringLiteral("Fehler")
+                                             ? QColor(0xd7, 0x26, 0x1e)
+                                             : this->palette().color(QPalette::WindowText));
+  status_->setPalette(palette);
 }
 
 // Every step shows the ID it lands on, also when the bound stops it.
@@ -382,10 +414,15 @@ void CalibrationView::resetNames() {
 }
 
 void CalibrationView::finish() {
-  model_.setShowCalibration(false);
-  model_.applyLighting();
+  model_.finishCalibration();
   // The main window closes the dialog when the flag drops; on its own it closes itself.
   if (isVisible()) accept();
+}
+
+void CalibrationView::done(int result) {
+  // The flag still set means the user closed the dialog some other way than the finish button.
+  if (model_.showCalibration()) model_.finishCalibration();
+  QDialog::done(result);
 }
 
 void CalibrationView::loadName() {
