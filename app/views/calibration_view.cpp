@@ -124,6 +124,13 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
         &AppModel::effectSemanticMapChanged, &AppModel::effectNamesRevisionChanged}) {
     connect(&model_, signal, this, &CalibrationView::refresh);
   }
+  // The header is made after the panels; Tab follows the reading order instead.
+  QWidget* previous = finish_;
+  for (QWidget* next : std::initializer_list<QWidget*>{previous_, next_, test_, choice_, field_,
+                                                       clear_, save_, reset_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
   // Opening sends nothing: only the test button and the arrows reach the keyboard.
   loadName();
 }
@@ -257,6 +264,7 @@ QWidget* CalibrationView::makeAssignmentGroup() {
   field_ = new QLineEdit(group);
   field_->setObjectName(QStringLiteral("observedNameField"));
   field_->setPlaceholderText(QStringLiteral("Oder eigene Bezeichnung eingeben"));
+  field_->setAccessibleName(QStringLiteral("Eigene Bezeichnung"));
   connect(field_, &QLineEdit::textEdited, this,
           [this](const QString& text) { setObservedName(text, true); });
 

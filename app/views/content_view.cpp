@@ -69,6 +69,8 @@ const TabRow tabRows[] = {
 ContentView::ContentView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), lastKeyboard_(model.selectedKeyboard()) {
   setObjectName(QStringLiteral("contentView"));
+  // Made before the tabs, so Tab reaches the header first, as it reads.
+  QWidget* header = makeHeader();
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
@@ -91,7 +93,7 @@ ContentView::ContentView(AppModel& model, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(makeHeader());
+  layout->addWidget(header);
   layout->addWidget(line);
   layout->addLayout(tabArea, 1);
 

@@ -29,6 +29,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   effect_ = new QComboBox(group);
   effect_->setObjectName(QStringLiteral("halvernEffectPicker"));
+  effect_->setAccessibleName(QStringLiteral("Effekt"));
   for (HalvernEffect effect : visibleHalvernEffects()) {
     effect_->addItem(effectLabel(effect), rawValue(effect));
   }
@@ -66,6 +67,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   brightness_ = makeStepSlider(0, 4, group);
   brightness_->setObjectName(QStringLiteral("halvernBrightnessSlider"));
+  brightness_->setAccessibleName(QStringLiteral("Helligkeit"));
   brightnessLabel_ = new QLabel(group);
   brightnessLabel_->setObjectName(QStringLiteral("halvernBrightnessLabel"));
   connect(brightness_, &QSlider::valueChanged, this, [this](int value) {
@@ -77,6 +79,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   speed_ = makeStepSlider(0, 4, group);
   speed_->setObjectName(QStringLiteral("halvernSpeedSlider"));
+  speed_->setAccessibleName(QStringLiteral("Tempo"));
   speedLabel_ = new QLabel(group);
   speedLabel_->setObjectName(QStringLiteral("halvernSpeedLabel"));
   connect(speed_, &QSlider::valueChanged, this, [this](int value) {

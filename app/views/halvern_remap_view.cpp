@@ -89,6 +89,8 @@ HalvernRemapView::HalvernRemapView(AppModel& model, QWidget* parent)
   buttons->addWidget(reapply_);
   buttons->addStretch(1);
 
+  list_->placeInTabOrder(add_, reset_);
+
   auto* layout = new QVBoxLayout(this);
   layout->setSpacing(12);
   layout->addWidget(makeRemapTitle(this));

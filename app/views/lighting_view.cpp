@@ -29,6 +29,9 @@ QPushButton* makeCalibrationEntry(QWidget* parent) {
   auto* button = new QPushButton(parent);
   button->setObjectName(QStringLiteral("calibrationEntry"));
   button->setAccessibleName(QStringLiteral("Effektzuordnung kalibrieren"));
+  button->setToolTip(
+      QStringLiteral("Firmware-IDs testen und die sichtbaren Animationen richtig "
+                     "benennen"));
   button->setCursor(Qt::PointingHandCursor);
 
   auto* dial = new QLabel(button);
@@ -91,6 +94,7 @@ QWidget* LightingView::makeZepaForm() {
 
   effect_ = new QComboBox(group);
   effect_->setObjectName(QStringLiteral("effectPicker"));
+  effect_->setAccessibleName(QStringLiteral("Effekt"));
   effect_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   for (LightingMode mode : allLightingModes()) effect_->addItem(QString(), rawValue(mode));
   connect(effect_, &QComboBox::activated, this, [this](int index) {
@@ -115,6 +119,7 @@ QWidget* LightingView::makeZepaForm() {
 
   brightness_ = makeStepSlider(0, 5, group);
   brightness_->setObjectName(QStringLiteral("brightnessSlider"));
+  brightness_->setAccessibleName(QStringLiteral("Helligkeit"));
   brightnessLabel_ = new QLabel(group);
   brightnessLabel_->setObjectName(QStringLiteral("brightnessLabel"));
   connect(brightness_, &QSlider::valueChanged, this, [this](int value) {
@@ -126,6 +131,7 @@ QWidget* LightingView::makeZepaForm() {
 
   speed_ = makeStepSlider(0, 5, group);
   speed_->setObjectName(QStringLiteral("speedSlider"));
+  speed_->setAccessibleName(QStringLiteral("Tempo"));
   speedLabel_ = new QLabel(group);
   speedLabel_->setObjectName(QStringLiteral("speedLabel"));
   connect(speed_, &QSlider::valueChanged, this, [this](int value) {

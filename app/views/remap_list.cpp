@@ -77,6 +77,8 @@ RemapList::RemapList(QWidget* parent) : QWidget(parent) {
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->viewport()->setAutoFillBackground(false);
+  // The remove buttons are the stops; the area scrolls to the one that has focus.
+  scroll->setFocusPolicy(Qt::NoFocus);
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(0, 0, 0, 0);
   panelLayout->addWidget(scroll);
@@ -163,6 +165,25 @@ void RemapList::setRows(const std::vector<RemapListRow>& rows) {
     widgets_.push_back(row);
   }
   stack_->setCurrentWidget(rows.empty() ? emptyPage_ : listPage_);
+  chainTabOrder();
+}
+
+void RemapList::placeInTabOrder(QWidget* before, QWidget* after) {
+  tabBefore_ = before;
+  tabAfter_ = after;
+  chainTabOrder();
+}
+
+void RemapList::chainTabOrder() {
+  if (!tabBefore_ || !tabAfter_) return;
+  QWidget* previous = tabBefore_;
+  for (QWidget* row : widgets_) {
+    if (auto* remove = row->findChild<QToolButton*>(QStringLiteral("remapDelete"))) {
+      setTabOrder(previous, remove);
+      previous = remove;
+    }
+  }
+  setTabOrder(previous, tabAfter_);
 }
 
 void RemapList::setRemoveEnabled(bool enabled) {

@@ -32,6 +32,9 @@ class RemapList : public QWidget {
   void setRows(const std::vector<RemapListRow>& rows);
   void setRemoveEnabled(bool enabled);
   int rowCount() const { return rowCount_; }
+  // Rows are made after the controls around the list; without this Tab would visit their
+  // remove buttons last, after the controls below the list.
+  void placeInTabOrder(QWidget* before, QWidget* after);
 
  signals:
   void removeRequested(std::uint8_t source);
@@ -44,6 +47,10 @@ class RemapList : public QWidget {
   std::vector<QWidget*> widgets_;  // rows and the rules between them
   int rowCount_ = 0;
   bool removeEnabled_ = true;
+  QWidget* tabBefore_ = nullptr;
+  QWidget* tabAfter_ = nullptr;
+
+  void chainTabOrder();
 };
 
 // A right-pointing arrow between two key names or pickers, in the dimmed colour.

@@ -106,6 +106,8 @@ QWidget* RemapView::makeZepaPage() {
   resetRow->addWidget(reset_);
   resetRow->addStretch(1);
 
+  list_->placeInTabOrder(add_, reset_);
+
   auto* layout = new QVBoxLayout(page);
   layout->setSpacing(12);
   layout->addWidget(makeRemapTitle(page));
