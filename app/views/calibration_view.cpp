@@ -211,9 +211,7 @@ QWidget* CalibrationView::makeTestPanel() {
   test_ = new QPushButton(panel);
   test_->setObjectName(QStringLiteral("testButton"));
   test_->setAutoDefault(false);
-  QFont strong = test_->font();
-  strong.setBold(true);
-  test_->setFont(strong);
+  markProminent(test_);
   connect(test_, &QPushButton::clicked, this, [this] { model_.previewEffect(effectID_); });
 
   auto* layout = new QVBoxLayout(panel);
@@ -289,6 +287,7 @@ QWidget* CalibrationView::makeAssignmentGroup() {
   save_ = new QPushButton(group);
   save_->setObjectName(QStringLiteral("saveButton"));
   save_->setDefault(true);
+  markProminent(save_);
   connect(save_, &QPushButton::clicked, this, &CalibrationView::saveAndContinue);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(clear_);

@@ -60,6 +60,7 @@ QWidget* DisplayView::makeClockPanel() {
   sync_ = new QPushButton(QStringLiteral("Datum und Uhrzeit jetzt synchronisieren"), panel);
   sync_->setObjectName(QStringLiteral("syncClockButton"));
   sync_->setDefault(true);
+  markProminent(sync_);
   sync_->setMinimumHeight(sync_->sizeHint().height() + 10);
   sync_->setMinimumWidth(sync_->sizeHint().width() + 40);
   connect(sync_, &QPushButton::clicked, &model_, &AppModel::syncClock);

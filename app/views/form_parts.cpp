@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 
 namespace zepa {
 
@@ -18,6 +19,55 @@ QFormLayout* makeForm(QWidget* parent) {
   form->setHorizontalSpacing(16);
   form->setVerticalSpacing(10);
   return form;
+}
+
+void lockLabelColumn(QFormLayout* form) {
+  QList<QLabel*> labels;
+  int widest = 0;
+  for (int row = 0; row < form->rowCount(); ++row) {
+    QLayoutItem* item = form->itemAt(row, QFormLayout::LabelRole);
+    auto* label = item ? qobject_cast<QLabel*>(item->widget()) : nullptr;
+    if (!label) continue;
+    labels << label;
+    // Numbers in a label change; the widest digit stands for all of them.
+    QString sample = label->text();
+    for (QChar& c : sample) {
+      if (c.isDigit()) c = QLatin1Char('8');
+    }
+    widest = std::max(widest, label->fontMetrics().horizontalAdvance(sample) + 4);
+  }
+  for (QLabel* label : labels) label->setMinimumWidth(widest);
+}
+
+namespace {
+
+QString rgba(const QColor& color) {
+  return QStringLiteral("rgba(%1, %2, %3, %4)")
+      .arg(color.red())
+      .arg(color.green())
+      .arg(color.blue())
+      .arg(color.alphaF());
+}
+
+}  // namespace
+
+void markProminent(QPushButton* button) {
+  const QPalette palette = button->palette();
+  const QColor accent = palette.color(QPalette::Highlight);
+  QColor disabledText = palette.color(QPalette::HighlightedText);
+  disabledText.setAlphaF(0.6f);
+  QColor disabledFill = accent;
+  disabledFill.setAlphaF(0.4f);
+  button->setStyleSheet(
+      QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"
+                     " border-radius: 6px; padding: 6px 16px; font-weight: bold; }"
+                     "QPushButton:hover { background: %4; }"
+                     "QPushButton:pressed { background: %3; }"
+                     "QPushButton:focus { border: 2px solid %5; }"
+                     "QPushButton:disabled { background: %6; color: %7; border-color: %6; }")
+          .arg(rgba(accent), rgba(palette.color(QPalette::HighlightedText)),
+               rgba(accent.darker(125)), rgba(accent.lighter(110)),
+               rgba(palette.color(QPalette::WindowText)), rgba(disabledFill), rgba(disabledText)));
 }
 
 QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent) {
@@ -83,6 +133,20 @@ QWidget* makeSegmented(std::initializer_list<std::pair<QString, int>> segments,
     button->setObjectName(namePrefix + text);
     button->setCheckable(true);
     button->setMinimumWidth(90);
+    // The chosen segment in the accent colour: light grey on white was easy to miss.
+    const QPalette palette = button->palette();
+    const QColor accent = palette.color(QPalette::Highlight);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"
+                       " padding: 5px 12px; }"
+                       "QPushButton:checked { background: %4; color: %5; border-color: %6;"
+                       " font-weight: bold; }"
+                       "QPushButton:focus { border: 2px solid %7; }"
+                       "QPushButton:disabled { color: %3; }")
+            .arg(rgba(palette.color(QPalette::Button)), rgba(palette.color(QPalette::ButtonText)),
+                 rgba(palette.color(QPalette::Mid)), rgba(accent),
+                 rgba(palette.color(QPalette::HighlightedText)), rgba(accent.darker(125)),
+                 rgba(palette.color(QPalette::WindowText))));
     group->addButton(button, value);
     row->addWidget(button);
   }

@@ -62,7 +62,8 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   colorStatus_ = noteLabel(QString(), group);
   colorStatus_->setObjectName(QStringLiteral("halvernColorStatus"));
-  colorStatus_->setMinimumWidth(420);
+  // One line: wrapped at the field's hint width it left a single word on the second line.
+  colorStatus_->setWordWrap(false);
   form_->addRow(QString(), colorStatus_);
 
   brightness_ = makeStepSlider(0, 4, group);
@@ -92,6 +93,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
   apply_ = new QPushButton(QStringLiteral("Auf Keyboard anwenden"), this);
   apply_->setObjectName(QStringLiteral("halvernApplyButton"));
   apply_->setDefault(true);
+  markProminent(apply_);
   connect(apply_, &QPushButton::clicked, &model_, &AppModel::applyHalvernLighting);
 
   auto* note = noteLabel(QStringLiteral("Die Halvern-Konfiguration ist über USB und später auch "
@@ -111,6 +113,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
     connect(&model_, signal, this, &HalvernLightingView::refresh);
   }
   refresh();
+  lockLabelColumn(form_);
 }
 
 void HalvernLightingView::refresh() {

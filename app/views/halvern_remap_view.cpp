@@ -65,6 +65,7 @@ HalvernRemapView::HalvernRemapView(AppModel& model, QWidget* parent)
   add_ = new QPushButton(QStringLiteral("Hinzufügen und anwenden"), this);
   add_->setObjectName(QStringLiteral("addHalvernRemapButton"));
   add_->setDefault(true);
+  markProminent(add_);
   connect(add_, &QPushButton::clicked, &model_, &AppModel::addHalvernRemap);
 
   list_ = new RemapList(this);

@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedLayout>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/views/color_button.hpp"
 #include "app/views/form_parts.hpp"
@@ -80,6 +83,7 @@ LightingView::LightingView(AppModel& model, QWidget* parent) : QWidget(parent), 
     connect(&model_, signal, this, &LightingView::refresh);
   }
   refresh();
+  lockLabelColumn(form_);
 }
 
 QWidget* LightingView::makeZepaForm() {
@@ -95,7 +99,6 @@ QWidget* LightingView::makeZepaForm() {
   effect_ = new QComboBox(group);
   effect_->setObjectName(QStringLiteral("effectPicker"));
   effect_->setAccessibleName(QStringLiteral("Effekt"));
-  effect_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   for (LightingMode mode : allLightingModes()) effect_->addItem(QString(), rawValue(mode));
   connect(effect_, &QComboBox::activated, this, [this](int index) {
     const auto mode = lightingModeFromRaw(effect_->itemData(index).toInt());
@@ -156,6 +159,7 @@ QWidget* LightingView::makeZepaForm() {
   apply_ = new QPushButton(QStringLiteral("Auf Keyboard anwenden"), page);
   apply_->setObjectName(QStringLiteral("applyButton"));
   apply_->setDefault(true);
+  markProminent(apply_);
   connect(apply_, &QPushButton::clicked, &model_, &AppModel::applyLighting);
 
   auto* note =
@@ -188,6 +192,7 @@ void LightingView::refresh() {
     }
     effect_->setCurrentIndex(effect_->findData(rawValue(lighting.mode)));
   }
+  fitEffectPicker();
   effect_->setEnabled(canSend);
 
   color_->setColor(model_.selectedColor());
@@ -219,6 +224,24 @@ void LightingView::refresh() {
   activeSelection_->setText(model_.effectDisplayName(lighting.mode, lighting.direction));
 
   apply_->setEnabled(canSend);
+}
+
+// Wide enough for every effect's name in either direction, so the box keeps its width when
+// the direction or the effect changes; only a renamed effect can widen it.
+void LightingView::fitEffectPicker() {
+  int widest = 0;
+  const QFontMetrics metrics = effect_->fontMetrics();
+  for (LightingMode mode : allLightingModes()) {
+    for (std::uint8_t direction : {left, right}) {
+      widest =
+          std::max(widest, metrics.horizontalAdvance(model_.effectDisplayName(mode, direction)));
+    }
+  }
+  QStyleOptionComboBox option;
+  option.initFrom(effect_);
+  const QSize size = effect_->style()->sizeFromContents(
+      QStyle::CT_ComboBox, &option, QSize(widest + 8, metrics.height()), effect_);
+  effect_->setFixedWidth(size.width());
 }
 
 }  // namespace zepa

@@ -93,6 +93,7 @@ QWidget* RemapView::makeZepaPage() {
   add_ = new QPushButton(QStringLiteral("Hinzufügen und übertragen"), page);
   add_->setObjectName(QStringLiteral("addRemapButton"));
   add_->setDefault(true);
+  markProminent(add_);
   connect(add_, &QPushButton::clicked, &model_, &AppModel::addRemap);
 
   list_ = new RemapList(page);
