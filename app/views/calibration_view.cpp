@@ -106,8 +106,10 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
 
   auto* panels = new QHBoxLayout;
   panels->setSpacing(24);
-  panels->addWidget(makeTestPanel(), 0, Qt::AlignTop);
-  panels->addWidget(makeAssignmentGroup(), 1);
+  QWidget* testPanel = makeTestPanel();
+  QWidget* assignment = makeAssignmentGroup();
+  panels->addWidget(testPanel, 0, Qt::AlignTop);
+  panels->addWidget(assignment, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 24, 24, 24);
@@ -131,6 +133,16 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
     setTabOrder(previous, next);
     previous = next;
   }
+  // Its title changes; it is as wide as the longer one, so neither touches its edges.
+  save_->setText(QStringLiteral("Speichern und nächste ID testen"));
+  save_->setMinimumWidth(save_->sizeHint().width());
+  giveButtonsRoom(this);
+  // Side by side the two buttons need more than the minimum width leaves them; below that
+  // they stack instead of squeezing their texts.
+  const QMargins inner = assignment->layout()->contentsMargins();
+  buttonsSideBySideWidth_ = 24 + testPanel->sizeHint().width() + 24 + inner.left() +
+                            clear_->minimumWidth() + buttons_->spacing() + 12 +
+                            save_->minimumWidth() + inner.right() + 8 + 24;
   // Opening sends nothing: only the test button and the arrows reach the keyboard.
   loadName();
 }
@@ -289,10 +301,11 @@ QWidget* CalibrationView::makeAssignmentGroup() {
   save_->setDefault(true);
   markProminent(save_);
   connect(save_, &QPushButton::clicked, this, &CalibrationView::saveAndContinue);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(clear_);
-  buttons->addStretch(1);
-  buttons->addWidget(save_);
+  buttons_ = new QBoxLayout(QBoxLayout::LeftToRight);
+  buttons_->setSpacing(8);
+  buttons_->addWidget(clear_, 0, Qt::AlignLeft);
+  buttons_->addStretch(1);
+  buttons_->addWidget(save_, 0, Qt::AlignRight);
 
   auto* layout = new QVBoxLayout(group);
   layout->setSpacing(8);
@@ -305,7 +318,7 @@ QWidget* CalibrationView::makeAssignmentGroup() {
   layout->addWidget(previewNote);
   layout->addWidget(moveNote);
   layout->addStretch(1);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons_);
   return group;
 }
 
@@ -424,6 +437,12 @@ void CalibrationView::finish() {
   model_.finishCalibration();
   // The main window closes the dialog when the flag drops; on its own it closes itself.
   if (isVisible()) accept();
+}
+
+void CalibrationView::resizeEvent(QResizeEvent* event) {
+  buttons_->setDirection(width() >= buttonsSideBySideWidth_ ? QBoxLayout::LeftToRight
+                                                            : QBoxLayout::TopToBottom);
+  QDialog::resizeEvent(event);
 }
 
 void CalibrationView::done(int result) {

@@ -6,6 +6,7 @@
 
 #include "protocol/records.hpp"
 
+class QBoxLayout;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
@@ -43,6 +44,9 @@ class CalibrationView : public QDialog {
   // Every way of closing (Esc, the window's close button) ends the walk as the finish button
   // does, so the keyboard never keeps the test effect.
   void done(int result) override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   QWidget* makeHeader();
@@ -87,6 +91,8 @@ class CalibrationView : public QDialog {
   QLabel* savedCount_ = nullptr;
   QProgressBar* busyIndicator_ = nullptr;
   QLabel* status_ = nullptr;
+  QBoxLayout* buttons_ = nullptr;
+  int buttonsSideBySideWidth_ = 0;
 };
 
 }  // namespace zepa

@@ -15,6 +15,7 @@
 #include "app/views/about_view.hpp"
 #include "app/views/calibration_view.hpp"
 #include "app/views/display_view.hpp"
+#include "app/views/form_parts.hpp"
 #include "app/views/lighting_view.hpp"
 #include "app/views/per_key_view.hpp"
 #include "app/views/remap_view.hpp"
@@ -119,6 +120,7 @@ void ContentView::buildTab(int index) {
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tabRows[index].make(model_, page));
+  giveButtonsRoom(page);
 }
 
 QWidget* ContentView::makeHeader() {

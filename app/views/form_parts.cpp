@@ -51,6 +51,19 @@ QString rgba(const QColor& color) {
 
 }  // namespace
 
+void giveButtonsRoom(QWidget* root) {
+  for (QPushButton* button : root->findChildren<QPushButton*>()) {
+    // Styled buttons carry their own padding; key caps and swatches are sized by their grid.
+    if (button->text().isEmpty() || !button->styleSheet().isEmpty() || !button->icon().isNull() ||
+        button->isCheckable())
+      continue;
+    const QFontMetrics metrics = button->fontMetrics();
+    button->setMinimumWidth(
+        std::max(button->minimumWidth(), metrics.horizontalAdvance(button->text()) + 28));
+    button->setMinimumHeight(std::max(button->minimumHeight(), metrics.height() + 12));
+  }
+}
+
 void markProminent(QPushButton* button) {
   const QPalette palette = button->palette();
   const QColor accent = palette.color(QPalette::Highlight);
@@ -68,6 +81,9 @@ void markProminent(QPushButton* button) {
           .arg(rgba(accent), rgba(palette.color(QPalette::HighlightedText)),
                rgba(accent.darker(125)), rgba(accent.lighter(110)),
                rgba(palette.color(QPalette::WindowText)), rgba(disabledFill), rgba(disabledText)));
+  // A squeezed layout would otherwise flatten the padded button.
+  button->ensurePolished();
+  button->setMinimumHeight(button->sizeHint().height());
 }
 
 QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent) {

@@ -22,6 +22,10 @@ QFormLayout* makeForm(QWidget* parent);
 // fields stay put when rows hide or a label's text changes.
 void lockLabelColumn(QFormLayout* form);
 
+// Keeps a text's distance from the edges of every plain push button under `root`, also when
+// the window is at its minimum size and the layout squeezes the buttons.
+void giveButtonsRoom(QWidget* root);
+
 // Accent-coloured fill: the one action a view or dialog is about.
 void markProminent(QPushButton* button);
 
