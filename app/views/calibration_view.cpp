@@ -133,7 +133,8 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
     setTabOrder(previous, next);
     previous = next;
   }
-  // Its title changes; it is as wide as the longer one, so neither touches its edges.
+  // Titles change; sized for the longest, so no text touches the edges.
+  test_->setText(QStringLiteral("ID 19 jetzt testen"));
   save_->setText(QStringLiteral("Speichern und nächste ID testen"));
   save_->setMinimumWidth(save_->sizeHint().width());
   giveButtonsRoom(this);

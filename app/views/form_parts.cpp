@@ -41,22 +41,54 @@ void lockLabelColumn(QFormLayout* form) {
 
 namespace {
 
-QString rgba(const QColor& color) {
-  return QStringLiteral("rgba(%1, %2, %3, %4)")
-      .arg(color.red())
-      .arg(color.green())
-      .arg(color.blue())
-      .arg(color.alphaF());
+// Accent fill in the palette rather than a style sheet: a style sheet swaps in Qt's style-sheet
+// style for the whole window, which cost about as much start-up time as all the icons.
+void paintAccent(QWidget* widget, const QPalette& base) {
+  QPalette palette = base;
+  const QColor accent = base.color(QPalette::Highlight);
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    palette.setColor(group, QPalette::Button, accent);
+    palette.setColor(group, QPalette::ButtonText, base.color(QPalette::HighlightedText));
+    // The focus ring is drawn in the highlight colour, which is now the fill.
+    palette.setColor(group, QPalette::Highlight, base.color(QPalette::WindowText));
+  }
+  palette.setColor(QPalette::Disabled, QPalette::Button, accent.lighter(150));
+  palette.setColor(QPalette::Disabled, QPalette::ButtonText, base.color(QPalette::HighlightedText));
+  widget->setPalette(palette);
 }
+
+// One segment of a segmented control: the chosen one in the accent colour, bold.
+class SegmentButton : public QPushButton {
+ public:
+  SegmentButton(const QString& text, QWidget* parent)
+      : QPushButton(text, parent), plain_(palette()), plainFont_(font()) {}
+
+ protected:
+  // Called on every change of the checked state, also with signals blocked.
+  void checkStateSet() override {
+    QPushButton::checkStateSet();
+    if (isChecked()) {
+      paintAccent(this, plain_);
+      QFont bold = plainFont_;
+      bold.setBold(true);
+      setFont(bold);
+    } else {
+      setPalette(plain_);
+      setFont(plainFont_);
+    }
+  }
+
+ private:
+  QPalette plain_;
+  QFont plainFont_;
+};
 
 }  // namespace
 
 void giveButtonsRoom(QWidget* root) {
   for (QPushButton* button : root->findChildren<QPushButton*>()) {
-    // Styled buttons carry their own padding; key caps and swatches are sized by their grid.
-    if (button->text().isEmpty() || !button->styleSheet().isEmpty() || !button->icon().isNull() ||
-        button->isCheckable())
-      continue;
+    // Key caps, segments and colour swatches are sized by their own rows.
+    if (button->text().isEmpty() || !button->icon().isNull() || button->isCheckable()) continue;
     const QFontMetrics metrics = button->fontMetrics();
     button->setMinimumWidth(
         std::max(button->minimumWidth(), metrics.horizontalAdvance(button->text()) + 28));
@@ -65,25 +97,10 @@ void giveButtonsRoom(QWidget* root) {
 }
 
 void markProminent(QPushButton* button) {
-  const QPalette palette = button->palette();
-  const QColor accent = palette.color(QPalette::Highlight);
-  QColor disabledText = palette.color(QPalette::HighlightedText);
-  disabledText.setAlphaF(0.6f);
-  QColor disabledFill = accent;
-  disabledFill.setAlphaF(0.4f);
-  button->setStyleSheet(
-      QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"
-                     " border-radius: 6px; padding: 6px 16px; font-weight: bold; }"
-                     "QPushButton:hover { background: %4; }"
-                     "QPushButton:pressed { background: %3; }"
-                     "QPushButton:focus { border: 2px solid %5; }"
-                     "QPushButton:disabled { background: %6; color: %7; border-color: %6; }")
-          .arg(rgba(accent), rgba(palette.color(QPalette::HighlightedText)),
-               rgba(accent.darker(125)), rgba(accent.lighter(110)),
-               rgba(palette.color(QPalette::WindowText)), rgba(disabledFill), rgba(disabledText)));
-  // A squeezed layout would otherwise flatten the padded button.
-  button->ensurePolished();
-  button->setMinimumHeight(button->sizeHint().height());
+  paintAccent(button, button->palette());
+  QFont bold = button->font();
+  bold.setBold(true);
+  button->setFont(bold);
 }
 
 QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent) {
@@ -145,24 +162,10 @@ QWidget* makeSegmented(std::initializer_list<std::pair<QString, int>> segments,
   group = new QButtonGroup(box);
   group->setExclusive(true);
   for (const auto& [text, value] : segments) {
-    auto* button = new QPushButton(text, box);
+    auto* button = new SegmentButton(text, box);
     button->setObjectName(namePrefix + text);
     button->setCheckable(true);
     button->setMinimumWidth(90);
-    // The chosen segment in the accent colour: light grey on white was easy to miss.
-    const QPalette palette = button->palette();
-    const QColor accent = palette.color(QPalette::Highlight);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"
-                       " padding: 5px 12px; }"
-                       "QPushButton:checked { background: %4; color: %5; border-color: %6;"
-                       " font-weight: bold; }"
-                       "QPushButton:focus { border: 2px solid %7; }"
-                       "QPushButton:disabled { color: %3; }")
-            .arg(rgba(palette.color(QPalette::Button)), rgba(palette.color(QPalette::ButtonText)),
-                 rgba(palette.color(QPalette::Mid)), rgba(accent),
-                 rgba(palette.color(QPalette::HighlightedText)), rgba(accent.darker(125)),
-                 rgba(palette.color(QPalette::WindowText))));
     group->addButton(button, value);
     row->addWidget(button);
   }
