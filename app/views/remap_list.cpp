@@ -1,10 +1,8 @@
 #include "app/views/remap_list.hpp"
 
-#include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QStackedLayout>
 #include <QToolButton>
@@ -24,41 +22,6 @@ QWidget* makeRemapArrow(QWidget* parent) {
   arrow->setFont(font);
   arrow->setAccessibleName(QStringLiteral("nach"));
   return arrow;
-}
-
-QLabel* makeRemapTitle(QWidget* parent) {
-  auto* title = new QLabel(QStringLiteral("Tastenbelegung"), parent);
-  title->setObjectName(QStringLiteral("remapTitle"));
-  QFont font = title->font();
-  font.setPointSizeF(font.pointSizeF() * 1.6);
-  font.setBold(true);
-  title->setFont(font);
-  return title;
-}
-
-QHBoxLayout* makePickerRow(QComboBox* from, QComboBox* to, QPushButton* add, QWidget* parent) {
-  auto* row = new QHBoxLayout;
-  row->setSpacing(8);
-  for (auto [text, picker] : {std::pair{"Von", from}, std::pair{"Nach", to}}) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->setBuddy(picker);
-    picker->setAccessibleName(QString::fromUtf8(text));
-    picker->setMaxVisibleItems(20);
-    picker->setMinimumWidth(130);
-    picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    row->addWidget(label);
-    row->addWidget(picker);
-    if (picker == from) row->addWidget(makeRemapArrow(parent));
-  }
-  row->addSpacing(8);
-  row->addWidget(add);
-  row->addStretch(1);
-  return row;
-}
-
-void showPickerValue(QComboBox* picker, int value) {
-  const QSignalBlocker block(picker);
-  picker->setCurrentIndex(picker->findData(value));
 }
 
 RemapList::RemapList(QWidget* parent) : QWidget(parent) {

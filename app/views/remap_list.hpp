@@ -5,10 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-class QComboBox;
-class QHBoxLayout;
-class QLabel;
-class QPushButton;
 class QStackedLayout;
 class QVBoxLayout;
 
@@ -55,12 +51,5 @@ class RemapList : public QWidget {
 
 // A right-pointing arrow between two key names or pickers, in the dimmed colour.
 QWidget* makeRemapArrow(QWidget* parent);
-
-// The parts both remap views share: the large title, and the row "Von" picker → "Nach" picker
-// with the add button.
-QLabel* makeRemapTitle(QWidget* parent);
-QHBoxLayout* makePickerRow(QComboBox* from, QComboBox* to, QPushButton* add, QWidget* parent);
-// Selects the entry whose value is `value` without emitting; none when no entry has it.
-void showPickerValue(QComboBox* picker, int value);
 
 }  // namespace zepa
