@@ -25,7 +25,7 @@
 // Start-up of zepa-control with both simulated keyboards attached, from process start to the
 // main window's first paint, against a minimal Qt Widgets window started the same way. Both
 // print "first-paint" when they have painted and quit; the time until that line and each
-// process's peak memory are compared (targets: both ratios at most 1.5).
+// process's peak memory are compared (targets: first paint at most 1.25 times, memory 1.5).
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -151,8 +151,31 @@ void minimalWindowFirstPaint(benchmark::State& state) {
   measure(state, {selfPath, minimalWindowOption}, minimalTotals);
 }
 
+// Both programs in turn, iteration by iteration: on a shared machine the load drifts between
+// two separate series, so the ratio of each pair is the steadier figure.
+std::vector<double> pairedRatios;
+
+void pairedFirstPaint(benchmark::State& state) {
+  static zepa::test::SimMount simulator({"--zepa", "--halvern"});
+  const fs::path home = fs::temp_directory_path() / ("zepa-startup-" + std::to_string(getpid()));
+  for (auto _ : state) {
+    const Run minimal = launch({selfPath, minimalWindowOption}, home);
+    const Run app = launch({std::string(ZEPA_BIN_DIR) + "/zepa-control", "--device-root",
+                            fs::path(simulator.root()).string(), "--quit-after-first-paint"},
+                           home);
+    if (!minimal.ok || !app.ok) {
+      state.SkipWithError("a program did not paint its window and exit cleanly");
+      break;
+    }
+    state.SetIterationTime(app.seconds);
+    pairedRatios.push_back(app.seconds / minimal.seconds);
+  }
+  fs::remove_all(home);
+}
+
 BENCHMARK(zepaControlFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(minimalWindowFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(pairedFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 template <typename T>
 T median(std::vector<T> values) {
@@ -170,7 +193,12 @@ void report() {
   const double timeRatio = app / minimal;
   const double memoryRatio = static_cast<double>(appPeak) / static_cast<double>(minimalPeak);
   std::printf("first paint: zepa-control %.1f ms, minimal window %.1f ms, ratio %.2f (%s)\n",
-              app * 1e3, minimal * 1e3, timeRatio, timeRatio <= 1.5 ? "ok" : "above 1.5");
+              app * 1e3, minimal * 1e3, timeRatio, timeRatio <= 1.25 ? "ok" : "above 1.25");
+  if (!pairedRatios.empty()) {
+    const double paired = median(pairedRatios);
+    std::printf("first paint, paired runs: median ratio %.2f (%s)\n", paired,
+                paired <= 1.25 ? "ok" : "above 1.25");
+  }
   std::printf("peak memory: zepa-control %ld KiB, minimal window %ld KiB, ratio %.2f (%s)\n",
               appPeak, minimalPeak, memoryRatio, memoryRatio <= 1.5 ? "ok" : "above 1.5");
 }

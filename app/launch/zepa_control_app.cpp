@@ -4,8 +4,11 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QThreadPool>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 
 #include "app/views/symbols.hpp"
@@ -81,6 +84,17 @@ QByteArray bundledUdevRules() {
   return file.readAll();
 }
 
+bool installGermanQtTranslations() {
+  // qtbase_de alone: qt_de only pulls it in together with catalogues of modules not used here.
+  auto* translator = new QTranslator(qApp);
+  if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
 int runZEPAControl(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -96,6 +110,7 @@ int runZEPAControl(int argc, char** argv) {
   QApplication::setApplicationVersion(
       QString::fromUtf8(projectVersion.data(), static_cast<qsizetype>(projectVersion.size())));
   QGuiApplication::setDesktopFileName(QStringLiteral("zepa-control"));
+  installGermanQtTranslations();
 
   ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options);
   QObject::connect(

@@ -35,6 +35,10 @@ class ZEPAControlApp {
 // the program was built without them.
 QByteArray bundledUdevRules();
 
+// Installs Qt's own German texts (standard dialogs, buttons, context menus) whatever the
+// system locale says: the whole window is German. False when the catalogue is not installed.
+bool installGermanQtTranslations();
+
 // The program: arguments, application object, window, event loop. Returns the exit status.
 int runZEPAControl(int argc, char** argv);
 

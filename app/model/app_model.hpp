@@ -204,6 +204,9 @@ class AppModel : public QObject {
   void setCustomEffectName(const QString& name, int id);
   void resetCustomEffectNames();
   void previewEffect(int id);
+  // Ends the calibration walk: closes it and sends the profile's lighting again in place of
+  // the test effect, after the preview still being sent if there is one.
+  void finishCalibration();
 
   // Writes the profile file; failures are silent.
   void save();

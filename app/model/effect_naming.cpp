@@ -127,4 +127,17 @@ void AppModel::previewEffect(int id) {
       [lighting](ZEPADevice& device) { device.setLighting(lighting); });
 }
 
+// A restore asked for while a preview runs would be dropped by the runner and leave the test
+// effect on the keyboard; it waits for the preview instead. While busy, the next busy change is
+// the one that clears it.
+void AppModel::finishCalibration() {
+  setShowCalibration(false);
+  if (!busy_) {
+    applyLighting();
+    return;
+  }
+  connect(this, &AppModel::busyChanged, this, &AppModel::applyLighting,
+          static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
 }  // namespace zepa

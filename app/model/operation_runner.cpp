@@ -1,4 +1,3 @@
-#include <exception>
 #include <utility>
 
 #include <QCoreApplication>
@@ -25,25 +24,32 @@ std::optional<QString> failureOf(Work&& work) {
     return std::nullopt;
   } catch (const ZEPAError& error) {
     return QString::fromStdString(error.description());
-  } catch (const std::exception& error) {
-    return QString::fromLocal8Bit(error.what());
   } catch (...) {
-    return QStringLiteral("Unbekannter Fehler bei der Übertragung.");
+    // Anything else comes from a library, whose text is English and means nothing to the user.
+    return QStringLiteral(
+        "Bei der Übertragung ist ein unerwarteter Fehler aufgetreten. Bitte "
+        "die Tastatur neu verbinden und es erneut versuchen.");
   }
 }
 
-// Hands a result back to the main thread. The model is looked at only there, so a model
-// destroyed while the work ran is simply skipped.
-template <typename Result>
-void postToModel(QPointer<AppModel> model, Result result) {
-  QCoreApplication* application = QCoreApplication::instance();
-  if (!application) return;
-  QMetaObject::invokeMethod(
-      application,
-      [model = std::move(model), result = std::move(result)]() mutable {
-        if (model) result(*model);
-      },
-      Qt::QueuedConnection);
+// The one runner of both keyboards and the key-map tool: `work` runs on the shared pool and
+// gives nothing or the failure's text; `finish` gets that text on the main thread. The model is
+// looked at only there, so a model destroyed while the work ran is simply skipped.
+template <typename Work, typename Finish>
+void submit(AppModel* target, Work work, Finish finish) {
+  QThreadPool::globalInstance()->start([model = QPointer<AppModel>(target), work = std::move(work),
+                                        finish = std::move(finish)]() mutable {
+    std::optional<QString> failure = work();
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) return;
+    QMetaObject::invokeMethod(
+        application,
+        [model = std::move(model), failure = std::move(failure),
+         finish = std::move(finish)]() mutable {
+          if (model) finish(*model, failure);
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 const QString workingMessage = QStringLiteral("Wird übertragen …");
@@ -67,55 +73,52 @@ void AppModel::finishWithFailure(const QString& description, bool refresh) {
 
 void AppModel::run(const QString& successMessage, ZEPAOperation operation) {
   if (!beginOperation(workingMessage)) return;
-  ZEPAProfile snapshot = profile_;
-  QThreadPool::globalInstance()->start([model = QPointer<AppModel>(this), backend = env_.backend,
-                                        sleeper = env_.sleeper, calendar = env_.calendar,
-                                        operation = std::move(operation),
-                                        snapshot = std::move(snapshot), successMessage]() mutable {
-    // The device lives only inside this call; its destruction closes the interface.
-    auto failure = failureOf([&] {
-      ZEPADevice device(backend, sleeper, calendar);
-      operation(device);
-    });
-    postToModel(std::move(model), [failure = std::move(failure), snapshot = std::move(snapshot),
-                                   successMessage](AppModel& self) {
-      if (failure) {
-        self.finishWithFailure(*failure, true);
-        return;
-      }
-      self.setBusy(false);
-      self.setConnected(true);
-      self.setMessage(successMessage);
-      self.setProfile(snapshot);
-      self.save();
-    });
-  });
+  submit(
+      this,
+      [backend = env_.backend, sleeper = env_.sleeper, calendar = env_.calendar,
+       operation = std::move(operation)] {
+        // The device lives only inside this call; its destruction closes the interface.
+        return failureOf([&] {
+          ZEPADevice device(backend, sleeper, calendar);
+          operation(device);
+        });
+      },
+      [snapshot = profile_, successMessage](AppModel& self, const std::optional<QString>& failure) {
+        if (failure) {
+          self.finishWithFailure(*failure, true);
+          return;
+        }
+        self.setBusy(false);
+        self.setConnected(true);
+        self.setMessage(successMessage);
+        self.setProfile(snapshot);
+        self.save();
+      });
 }
 
 void AppModel::runHalvern(const QString& successMessage, HalvernOperation operation) {
   if (!beginOperation(workingMessage)) return;
-  HalvernLightingConfig snapshot = halvernLighting_;
-  QThreadPool::globalInstance()->start([model = QPointer<AppModel>(this), backend = env_.backend,
-                                        sleeper = env_.sleeper, operation = std::move(operation),
-                                        snapshot, successMessage]() mutable {
-    auto failure = failureOf([&] {
-      HalvernDevice device(backend, sleeper);
-      operation(device);
-    });
-    postToModel(std::move(model),
-                [failure = std::move(failure), snapshot, successMessage](AppModel& self) {
-                  if (failure) {
-                    self.finishWithFailure(*failure, true);
-                    return;
-                  }
-                  self.setBusy(false);
-                  self.setHalvernConnected(true);
-                  self.setConnected(true);
-                  self.setMessage(successMessage);
-                  self.setHalvernLighting(snapshot);
-                  self.settings_.setHalvernLighting(snapshot);
-                });
-  });
+  submit(
+      this,
+      [backend = env_.backend, sleeper = env_.sleeper, operation = std::move(operation)] {
+        return failureOf([&] {
+          HalvernDevice device(backend, sleeper);
+          operation(device);
+        });
+      },
+      [snapshot = halvernLighting_, successMessage](AppModel& self,
+                                                    const std::optional<QString>& failure) {
+        if (failure) {
+          self.finishWithFailure(*failure, true);
+          return;
+        }
+        self.setBusy(false);
+        self.setHalvernConnected(true);
+        self.setConnected(true);
+        self.setMessage(successMessage);
+        self.setHalvernLighting(snapshot);
+        self.settings_.setHalvernLighting(snapshot);
+      });
 }
 
 namespace {
@@ -178,21 +181,21 @@ std::optional<QString> runKeymapTool(const QString& program, QStringList argumen
 
 void AppModel::applyHalvernRemaps() {
   if (!beginOperation(QStringLiteral("Tastenbelegung wird angewendet …"))) return;
-  QThreadPool::globalInstance()->start(
-      [model = QPointer<AppModel>(this), program = env_.keymapProgram,
-       arguments = env_.keymapArguments, remaps = halvernRemaps_]() mutable {
-        auto failure = runKeymapTool(program, arguments, remaps);
-        const bool reset = remaps.empty();
-        postToModel(std::move(model), [failure = std::move(failure), reset](AppModel& self) {
-          // The tool never opens the HID interface, so no re-detection either way.
-          if (failure) {
-            self.finishWithFailure(*failure, false);
-            return;
-          }
-          self.setBusy(false);
-          self.setMessage(reset ? QStringLiteral("Halvern-Tastenbelegung zurückgesetzt")
-                                : QStringLiteral("Halvern-Tastenbelegung aktiv"));
-        });
+  const bool reset = halvernRemaps_.empty();
+  submit(
+      this,
+      [program = env_.keymapProgram, arguments = env_.keymapArguments, remaps = halvernRemaps_] {
+        return runKeymapTool(program, arguments, remaps);
+      },
+      [reset](AppModel& self, const std::optional<QString>& failure) {
+        // The tool never opens the HID interface, so no re-detection either way.
+        if (failure) {
+          self.finishWithFailure(*failure, false);
+          return;
+        }
+        self.setBusy(false);
+        self.setMessage(reset ? QStringLiteral("Halvern-Tastenbelegung zurückgesetzt")
+                              : QStringLiteral("Halvern-Tastenbelegung aktiv"));
       });
 }
 

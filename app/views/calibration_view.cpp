@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedLayout>
@@ -105,8 +106,10 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
 
   auto* panels = new QHBoxLayout;
   panels->setSpacing(24);
-  panels->addWidget(makeTestPanel(), 0, Qt::AlignTop);
-  panels->addWidget(makeAssignmentGroup(), 1);
+  QWidget* testPanel = makeTestPanel();
+  QWidget* assignment = makeAssignmentGroup();
+  panels->addWidget(testPanel, 0, Qt::AlignTop);
+  panels->addWidget(assignment, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 24, 24, 24);
@@ -123,6 +126,24 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
         &AppModel::effectSemanticMapChanged, &AppModel::effectNamesRevisionChanged}) {
     connect(&model_, signal, this, &CalibrationView::refresh);
   }
+  // The header is made after the panels; Tab follows the reading order instead.
+  QWidget* previous = finish_;
+  for (QWidget* next : std::initializer_list<QWidget*>{previous_, next_, test_, choice_, field_,
+                                                       clear_, save_, reset_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+  // Titles change; sized for the longest, so no text touches the edges.
+  test_->setText(QStringLiteral("ID 19 jetzt testen"));
+  save_->setText(QStringLiteral("Speichern und nächste ID testen"));
+  save_->setMinimumWidth(save_->sizeHint().width());
+  giveButtonsRoom(this);
+  // Side by side the two buttons need more than the minimum width leaves them; below that
+  // they stack instead of squeezing their texts.
+  const QMargins inner = assignment->layout()->contentsMargins();
+  buttonsSideBySideWidth_ = 24 + testPanel->sizeHint().width() + 24 + inner.left() +
+                            clear_->minimumWidth() + buttons_->spacing() + 12 +
+                            save_->minimumWidth() + inner.right() + 8 + 24;
   // Opening sends nothing: only the test button and the arrows reach the keyboard.
   loadName();
 }
@@ -203,9 +224,7 @@ QWidget* CalibrationView::makeTestPanel() {
   test_ = new QPushButton(panel);
   test_->setObjectName(QStringLiteral("testButton"));
   test_->setAutoDefault(false);
-  QFont strong = test_->font();
-  strong.setBold(true);
-  test_->setFont(strong);
+  markProminent(test_);
   connect(test_, &QPushButton::clicked, this, [this] { model_.previewEffect(effectID_); });
 
   auto* layout = new QVBoxLayout(panel);
@@ -256,6 +275,7 @@ QWidget* CalibrationView::makeAssignmentGroup() {
   field_ = new QLineEdit(group);
   field_->setObjectName(QStringLiteral("observedNameField"));
   field_->setPlaceholderText(QStringLiteral("Oder eigene Bezeichnung eingeben"));
+  field_->setAccessibleName(QStringLiteral("Eigene Bezeichnung"));
   connect(field_, &QLineEdit::textEdited, this,
           [this](const QString& text) { setObservedName(text, true); });
 
@@ -280,11 +300,13 @@ QWidget* CalibrationView::makeAssignmentGroup() {
   save_ = new QPushButton(group);
   save_->setObjectName(QStringLiteral("saveButton"));
   save_->setDefault(true);
+  markProminent(save_);
   connect(save_, &QPushButton::clicked, this, &CalibrationView::saveAndContinue);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(clear_);
-  buttons->addStretch(1);
-  buttons->addWidget(save_);
+  buttons_ = new QBoxLayout(QBoxLayout::LeftToRight);
+  buttons_->setSpacing(8);
+  buttons_->addWidget(clear_, 0, Qt::AlignLeft);
+  buttons_->addStretch(1);
+  buttons_->addWidget(save_, 0, Qt::AlignRight);
 
   auto* layout = new QVBoxLayout(group);
   layout->setSpacing(8);
@@ -297,7 +319,7 @@ QWidget* CalibrationView::makeAssignmentGroup() {
   layout->addWidget(previewNote);
   layout->addWidget(moveNote);
   layout->addStretch(1);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons_);
   return group;
 }
 
@@ -344,11 +366,42 @@ QHBoxLayout* CalibrationView::makeFooter() {
   savedCount_ = secondaryLabel(QString(), this);
   savedCount_->setObjectName(QStringLiteral("savedCount"));
 
+  // The dialog covers the main window's status line; its text and busy bar are repeated here.
+  busyIndicator_ = new QProgressBar(this);
+  busyIndicator_->setObjectName(QStringLiteral("calibrationBusyIndicator"));
+  busyIndicator_->setAccessibleName(QStringLiteral("Übertragung läuft"));
+  busyIndicator_->setRange(0, 0);
+  busyIndicator_->setTextVisible(false);
+  busyIndicator_->setFixedSize(64, 8);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("calibrationStatus"));
+  status_->setTextFormat(Qt::PlainText);
+  // A status that changes is read out by screen readers.
+  status_->setAccessibleName(QStringLiteral("Status"));
+  connect(&model_, &AppModel::messageChanged, this, &CalibrationView::refreshStatus);
+  connect(&model_, &AppModel::busyChanged, this, &CalibrationView::refreshStatus);
+
   auto* footer = new QHBoxLayout;
+  footer->setSpacing(12);
   footer->addWidget(reset_);
   footer->addStretch(1);
+  footer->addWidget(busyIndicator_, 0, Qt::AlignVCenter);
+  footer->addWidget(status_, 0, Qt::AlignVCenter);
+  footer->addSpacing(12);
   footer->addWidget(savedCount_);
+  refreshStatus();
   return footer;
+}
+
+void CalibrationView::refreshStatus() {
+  busyIndicator_->setVisible(model_.busy());
+  status_->setText(model_.message());
+  // "Fehler" stands out: the alert with the reason may sit behind this dialog.
+  QPalette palette = status_->palette();
+  palette.setColor(QPalette::WindowText, model_.message() == QStringLiteral("Fehler")
+                                             ? QColor(0xd7, 0x26, 0x1e)
+                                             : this->palette().color(QPalette::WindowText));
+  status_->setPalette(palette);
 }
 
 // Every step shows the ID it lands on, also when the bound stops it.
@@ -382,10 +435,21 @@ void CalibrationView::resetNames() {
 }
 
 void CalibrationView::finish() {
-  model_.setShowCalibration(false);
-  model_.applyLighting();
+  model_.finishCalibration();
   // The main window closes the dialog when the flag drops; on its own it closes itself.
   if (isVisible()) accept();
+}
+
+void CalibrationView::resizeEvent(QResizeEvent* event) {
+  buttons_->setDirection(width() >= buttonsSideBySideWidth_ ? QBoxLayout::LeftToRight
+                                                            : QBoxLayout::TopToBottom);
+  QDialog::resizeEvent(event);
+}
+
+void CalibrationView::done(int result) {
+  // The flag still set means the user closed the dialog some other way than the finish button.
+  if (model_.showCalibration()) model_.finishCalibration();
+  QDialog::done(result);
 }
 
 void CalibrationView::loadName() {

@@ -6,10 +6,12 @@
 
 #include "protocol/records.hpp"
 
+class QBoxLayout;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QStackedLayout;
 class QToolButton;
@@ -39,6 +41,13 @@ class CalibrationView : public QDialog {
   // IDs other than the current one already recorded for the effect named exactly as typed.
   std::vector<int> alreadyAssignedIDs() const;
 
+  // Every way of closing (Esc, the window's close button) ends the walk as the finish button
+  // does, so the keyboard never keeps the test effect.
+  void done(int result) override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   QWidget* makeHeader();
   QWidget* makeTestPanel();
@@ -56,6 +65,7 @@ class CalibrationView : public QDialog {
   void refresh();
   void refreshChoices();
   void refreshCapsules();
+  void refreshStatus();
 
   AppModel& model_;
   int effectID_ = firstID;
@@ -79,6 +89,10 @@ class CalibrationView : public QDialog {
   QHBoxLayout* capsules_ = nullptr;
   QPushButton* reset_ = nullptr;
   QLabel* savedCount_ = nullptr;
+  QProgressBar* busyIndicator_ = nullptr;
+  QLabel* status_ = nullptr;
+  QBoxLayout* buttons_ = nullptr;
+  int buttonsSideBySideWidth_ = 0;
 };
 
 }  // namespace zepa

@@ -8,6 +8,9 @@ namespace zepa {
 
 ColorButton::ColorButton(QWidget* parent) : QPushButton(parent) {
   setIconSize(QSize(28, 14));
+  // The text is the colour's code; screen readers announce what the button is for.
+  setAccessibleName(QStringLiteral("Farbe"));
+  setToolTip(QStringLiteral("Farbe wählen"));
   connect(this, &QPushButton::clicked, this, &ColorButton::openDialog);
   setColor(Qt::black);
 }
@@ -24,6 +27,7 @@ void ColorButton::setColor(const QColor& color) {
   painter.end();
   setIcon(QIcon(swatch));
   setText(color.isValid() ? color.name() : QString());
+  setAccessibleDescription(text());
 }
 
 void ColorButton::openDialog() {

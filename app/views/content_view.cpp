@@ -15,6 +15,7 @@
 #include "app/views/about_view.hpp"
 #include "app/views/calibration_view.hpp"
 #include "app/views/display_view.hpp"
+#include "app/views/form_parts.hpp"
 #include "app/views/lighting_view.hpp"
 #include "app/views/per_key_view.hpp"
 #include "app/views/remap_view.hpp"
@@ -69,6 +70,8 @@ const TabRow tabRows[] = {
 ContentView::ContentView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), lastKeyboard_(model.selectedKeyboard()) {
   setObjectName(QStringLiteral("contentView"));
+  // Made before the tabs, so Tab reaches the header first, as it reads.
+  QWidget* header = makeHeader();
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
@@ -91,7 +94,7 @@ ContentView::ContentView(AppModel& model, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(makeHeader());
+  layout->addWidget(header);
   layout->addWidget(line);
   layout->addLayout(tabArea, 1);
 
@@ -117,6 +120,7 @@ void ContentView::buildTab(int index) {
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tabRows[index].make(model_, page));
+  giveButtonsRoom(page);
 }
 
 QWidget* ContentView::makeHeader() {

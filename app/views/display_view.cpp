@@ -13,6 +13,10 @@
 
 namespace zepa {
 
+QLocale DisplayView::displayLocale(const QLocale& user) {
+  return user.language() == QLocale::German ? user : QLocale(QLocale::German, QLocale::Germany);
+}
+
 QString DisplayView::dateTimeText(const QDateTime& when, const QLocale& locale) {
   return locale.toString(when.date(), QLocale::LongFormat) + QStringLiteral(", ") +
          locale.toString(when.time(), QLocale::ShortFormat);
@@ -60,6 +64,7 @@ QWidget* DisplayView::makeClockPanel() {
   sync_ = new QPushButton(QStringLiteral("Datum und Uhrzeit jetzt synchronisieren"), panel);
   sync_->setObjectName(QStringLiteral("syncClockButton"));
   sync_->setDefault(true);
+  markProminent(sync_);
   sync_->setMinimumHeight(sync_->sizeHint().height() + 10);
   sync_->setMinimumWidth(sync_->sizeHint().width() + 40);
   connect(sync_, &QPushButton::clicked, &model_, &AppModel::syncClock);
@@ -100,7 +105,7 @@ void DisplayView::showEvent(QShowEvent* event) {
 void DisplayView::refresh() {
   const bool halvern = model_.selectedKeyboard() == SupportedKeyboard::halvern;
   stack_->setCurrentWidget(halvern ? static_cast<QWidget*>(noDisplay_) : clockPanel_);
-  dateTime_->setText(dateTimeText(QDateTime::currentDateTime(), QLocale()));
+  dateTime_->setText(dateTimeText(QDateTime::currentDateTime(), displayLocale(QLocale())));
   sync_->setEnabled(!model_.busy() && model_.connected());
 }
 

@@ -22,6 +22,9 @@ class DisplayView : public QWidget {
   // The computer's date and time as the display tab shows it: the locale's long date and its
   // short time.
   static QString dateTimeText(const QDateTime& when, const QLocale& locale);
+  // The user's locale when it is a German one (Austrian and Swiss conventions stay), else
+  // German as spoken in Germany: the window is German whatever the system's language.
+  static QLocale displayLocale(const QLocale& user);
 
  protected:
   void showEvent(QShowEvent* event) override;

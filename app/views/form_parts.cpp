@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 
 namespace zepa {
 
@@ -18,6 +19,88 @@ QFormLayout* makeForm(QWidget* parent) {
   form->setHorizontalSpacing(16);
   form->setVerticalSpacing(10);
   return form;
+}
+
+void lockLabelColumn(QFormLayout* form) {
+  QList<QLabel*> labels;
+  int widest = 0;
+  for (int row = 0; row < form->rowCount(); ++row) {
+    QLayoutItem* item = form->itemAt(row, QFormLayout::LabelRole);
+    auto* label = item ? qobject_cast<QLabel*>(item->widget()) : nullptr;
+    if (!label) continue;
+    labels << label;
+    // Numbers in a label change; the widest digit stands for all of them.
+    QString sample = label->text();
+    for (QChar& c : sample) {
+      if (c.isDigit()) c = QLatin1Char('8');
+    }
+    widest = std::max(widest, label->fontMetrics().horizontalAdvance(sample) + 4);
+  }
+  for (QLabel* label : labels) label->setMinimumWidth(widest);
+}
+
+namespace {
+
+// Accent fill in the palette rather than a style sheet: a style sheet swaps in Qt's style-sheet
+// style for the whole window, which cost about as much start-up time as all the icons.
+void paintAccent(QWidget* widget, const QPalette& base) {
+  QPalette palette = base;
+  const QColor accent = base.color(QPalette::Highlight);
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    palette.setColor(group, QPalette::Button, accent);
+    palette.setColor(group, QPalette::ButtonText, base.color(QPalette::HighlightedText));
+    // The focus ring is drawn in the highlight colour, which is now the fill.
+    palette.setColor(group, QPalette::Highlight, base.color(QPalette::WindowText));
+  }
+  palette.setColor(QPalette::Disabled, QPalette::Button, accent.lighter(150));
+  palette.setColor(QPalette::Disabled, QPalette::ButtonText, base.color(QPalette::HighlightedText));
+  widget->setPalette(palette);
+}
+
+// One segment of a segmented control: the chosen one in the accent colour, bold.
+class SegmentButton : public QPushButton {
+ public:
+  SegmentButton(const QString& text, QWidget* parent)
+      : QPushButton(text, parent), plain_(palette()), plainFont_(font()) {}
+
+ protected:
+  // Called on every change of the checked state, also with signals blocked.
+  void checkStateSet() override {
+    QPushButton::checkStateSet();
+    if (isChecked()) {
+      paintAccent(this, plain_);
+      QFont bold = plainFont_;
+      bold.setBold(true);
+      setFont(bold);
+    } else {
+      setPalette(plain_);
+      setFont(plainFont_);
+    }
+  }
+
+ private:
+  QPalette plain_;
+  QFont plainFont_;
+};
+
+}  // namespace
+
+void giveButtonsRoom(QWidget* root) {
+  for (QPushButton* button : root->findChildren<QPushButton*>()) {
+    // Key caps, segments and colour swatches are sized by their own rows.
+    if (button->text().isEmpty() || !button->icon().isNull() || button->isCheckable()) continue;
+    const QFontMetrics metrics = button->fontMetrics();
+    button->setMinimumWidth(
+        std::max(button->minimumWidth(), metrics.horizontalAdvance(button->text()) + 28));
+    button->setMinimumHeight(std::max(button->minimumHeight(), metrics.height() + 12));
+  }
+}
+
+void markProminent(QPushButton* button) {
+  paintAccent(button, button->palette());
+  QFont bold = button->font();
+  bold.setBold(true);
+  button->setFont(bold);
 }
 
 QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent) {
@@ -79,7 +162,7 @@ QWidget* makeSegmented(std::initializer_list<std::pair<QString, int>> segments,
   group = new QButtonGroup(box);
   group->setExclusive(true);
   for (const auto& [text, value] : segments) {
-    auto* button = new QPushButton(text, box);
+    auto* button = new SegmentButton(text, box);
     button->setObjectName(namePrefix + text);
     button->setCheckable(true);
     button->setMinimumWidth(90);

@@ -18,6 +18,17 @@ namespace zepa {
 // A form with labels right-aligned beside their fields, as desktop settings forms look.
 QFormLayout* makeForm(QWidget* parent);
 
+// Gives every label of the form the width of the widest one, hidden rows included, so the
+// fields stay put when rows hide or a label's text changes.
+void lockLabelColumn(QFormLayout* form);
+
+// Keeps a text's distance from the edges of every plain push button under `root`, also when
+// the window is at its minimum size and the layout squeezes the buttons.
+void giveButtonsRoom(QWidget* root);
+
+// Accent-coloured fill: the one action a view or dialog is about.
+void markProminent(QPushButton* button);
+
 // A horizontal slider over whole values, 300 pixels wide.
 QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent);
 

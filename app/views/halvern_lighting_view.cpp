@@ -29,6 +29,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   effect_ = new QComboBox(group);
   effect_->setObjectName(QStringLiteral("halvernEffectPicker"));
+  effect_->setAccessibleName(QStringLiteral("Effekt"));
   for (HalvernEffect effect : visibleHalvernEffects()) {
     effect_->addItem(effectLabel(effect), rawValue(effect));
   }
@@ -61,11 +62,13 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   colorStatus_ = noteLabel(QString(), group);
   colorStatus_->setObjectName(QStringLiteral("halvernColorStatus"));
-  colorStatus_->setMinimumWidth(420);
+  // One line: wrapped at the field's hint width it left a single word on the second line.
+  colorStatus_->setWordWrap(false);
   form_->addRow(QString(), colorStatus_);
 
   brightness_ = makeStepSlider(0, 4, group);
   brightness_->setObjectName(QStringLiteral("halvernBrightnessSlider"));
+  brightness_->setAccessibleName(QStringLiteral("Helligkeit"));
   brightnessLabel_ = new QLabel(group);
   brightnessLabel_->setObjectName(QStringLiteral("halvernBrightnessLabel"));
   connect(brightness_, &QSlider::valueChanged, this, [this](int value) {
@@ -77,6 +80,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
 
   speed_ = makeStepSlider(0, 4, group);
   speed_->setObjectName(QStringLiteral("halvernSpeedSlider"));
+  speed_->setAccessibleName(QStringLiteral("Tempo"));
   speedLabel_ = new QLabel(group);
   speedLabel_->setObjectName(QStringLiteral("halvernSpeedLabel"));
   connect(speed_, &QSlider::valueChanged, this, [this](int value) {
@@ -89,6 +93,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
   apply_ = new QPushButton(QStringLiteral("Auf Keyboard anwenden"), this);
   apply_->setObjectName(QStringLiteral("halvernApplyButton"));
   apply_->setDefault(true);
+  markProminent(apply_);
   connect(apply_, &QPushButton::clicked, &model_, &AppModel::applyHalvernLighting);
 
   auto* note = noteLabel(QStringLiteral("Die Halvern-Konfiguration ist über USB und später auch "
@@ -108,6 +113,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
     connect(&model_, signal, this, &HalvernLightingView::refresh);
   }
   refresh();
+  lockLabelColumn(form_);
 }
 
 void HalvernLightingView::refresh() {

@@ -1,6 +1,5 @@
 #include "app/views/halvern_remap_view.hpp"
 
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -9,7 +8,7 @@
 #include "app/model/app_model.hpp"
 #include "app/views/destructive.hpp"
 #include "app/views/form_parts.hpp"
-#include "app/views/remap_list.hpp"
+#include "app/views/remap_editor.hpp"
 
 namespace zepa {
 
@@ -41,34 +40,20 @@ HalvernRemapView::HalvernRemapView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model) {
   setObjectName(QStringLiteral("halvernRemapView"));
 
-  auto* note = secondaryLabel(QStringLiteral("Die Zuordnung erfolgt gerätespezifisch durch Linux "
-                                             "und verändert die Firmware der Corvane Pro nicht."),
-                              this);
-  note->setObjectName(QStringLiteral("halvernRemapNote"));
-  note->setWordWrap(true);
-
-  source_ = new QComboBox(this);
-  source_->setObjectName(QStringLiteral("halvernSourcePicker"));
-  target_ = new QComboBox(this);
-  target_->setObjectName(QStringLiteral("halvernTargetPicker"));
-  for (const ZEPAKey& key : keys()) {
-    source_->addItem(QString::fromStdString(key.name), key.hid);
-    target_->addItem(QString::fromStdString(key.name), key.hid);
-  }
-  connect(source_, &QComboBox::activated, this, [this](int i) {
-    model_.setHalvernSourceHID(static_cast<quint8>(source_->itemData(i).toInt()));
-  });
-  connect(target_, &QComboBox::activated, this, [this](int i) {
-    model_.setHalvernTargetHID(static_cast<quint8>(target_->itemData(i).toInt()));
-  });
-
-  add_ = new QPushButton(QStringLiteral("Hinzufügen und anwenden"), this);
-  add_->setObjectName(QStringLiteral("addHalvernRemapButton"));
-  add_->setDefault(true);
-  connect(add_, &QPushButton::clicked, &model_, &AppModel::addHalvernRemap);
-
-  list_ = new RemapList(this);
-  connect(list_, &RemapList::removeRequested, this, &HalvernRemapView::remove);
+  std::vector<RemapEditor::Choice> choices;
+  for (const ZEPAKey& key : keys()) choices.push_back({QString::fromStdString(key.name), key.hid});
+  editor_ = new RemapEditor(
+      QStringLiteral("Die Zuordnung erfolgt gerätespezifisch durch Linux und verändert die "
+                     "Firmware der Corvane Pro nicht."),
+      QStringLiteral("Hinzufügen und anwenden"), choices,
+      {"halvernRemapNote", "halvernSourcePicker", "halvernTargetPicker", "addHalvernRemapButton"},
+      this);
+  connect(editor_, &RemapEditor::sourceChosen, this,
+          [this](int value) { model_.setHalvernSourceHID(static_cast<quint8>(value)); });
+  connect(editor_, &RemapEditor::targetChosen, this,
+          [this](int value) { model_.setHalvernTargetHID(static_cast<quint8>(value)); });
+  connect(editor_, &RemapEditor::addRequested, &model_, &AppModel::addHalvernRemap);
+  connect(editor_, &RemapEditor::removeRequested, this, &HalvernRemapView::remove);
 
   auto* footnote = noteLabel(
       QStringLiteral("Linux verwirft die aktive Zuordnung nach einem Neustart oder wenn die "
@@ -89,12 +74,11 @@ HalvernRemapView::HalvernRemapView(AppModel& model, QWidget* parent)
   buttons->addWidget(reapply_);
   buttons->addStretch(1);
 
+  editor_->setTabOrderAfterList(reset_);
+
   auto* layout = new QVBoxLayout(this);
   layout->setSpacing(12);
-  layout->addWidget(makeRemapTitle(this));
-  layout->addWidget(note);
-  layout->addLayout(makePickerRow(source_, target_, add_, this));
-  layout->addWidget(list_, 1);
+  layout->addWidget(editor_, 1);
   layout->addWidget(footnote);
   layout->addLayout(buttons);
 
@@ -123,21 +107,20 @@ void HalvernRemapView::reset() {
 }
 
 void HalvernRemapView::refresh() {
-  showPickerValue(source_, model_.halvernSourceHID());
-  showPickerValue(target_, model_.halvernTargetHID());
+  editor_->showChoice(model_.halvernSourceHID(), model_.halvernTargetHID());
 
   std::vector<RemapListRow> rows;
   for (const KeyRemap& remap : model_.halvernRemaps())
     rows.push_back({remap.sourceIndex, keyName(remap.sourceIndex), keyName(remap.param2)});
-  list_->setRows(rows);
+  editor_->setRows(rows);
 
   const bool canSend = !model_.busy() && model_.connected();
-  add_->setEnabled(canSend);
+  editor_->setAddEnabled(canSend);
   reset_->setEnabled(canSend);
   reapply_->setEnabled(canSend && !model_.halvernRemaps().empty());
   // A removal while another operation runs would be stored but never applied, leaving Linux
   // on a map the list no longer shows.
-  list_->setRemoveEnabled(!model_.busy());
+  editor_->setRemoveEnabled(!model_.busy());
 }
 
 }  // namespace zepa

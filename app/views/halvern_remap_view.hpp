@@ -7,13 +7,12 @@
 
 #include "protocol/zepa_key_map.hpp"
 
-class QComboBox;
 class QPushButton;
 
 namespace zepa {
 
 class AppModel;
-class RemapList;
+class RemapEditor;
 
 // Remapping of the Halvern Corvane Pro 108: the list lives in the app and is handed to Linux
 // as a per-device key map; the keyboard's firmware is not touched.
@@ -33,10 +32,7 @@ class HalvernRemapView : public QWidget {
   void refresh();
 
   AppModel& model_;
-  QComboBox* source_ = nullptr;
-  QComboBox* target_ = nullptr;
-  QPushButton* add_ = nullptr;
-  RemapList* list_ = nullptr;
+  RemapEditor* editor_ = nullptr;
   QPushButton* reset_ = nullptr;
   QPushButton* reapply_ = nullptr;
 };

@@ -104,9 +104,45 @@ int AdaptiveGridLayout::arrange(const QRect& rect, bool apply) const {
   return rows * height + (rows - 1) * spacing_ + m.top() + m.bottom();
 }
 
+namespace {
+
+// Symbols on key caps that screen readers read badly or not at all.
+const std::pair<const char*, const char*> spokenSymbols[] = {{"↑", "Pfeil nach oben"},
+                                                             {"↓", "Pfeil nach unten"},
+                                                             {"←", "Pfeil nach links"},
+                                                             {"→", "Pfeil nach rechts"},
+                                                             {"Bild↑", "Bild auf"},
+                                                             {"Bild↓", "Bild ab"},
+                                                             {"^", "Zirkumflex"},
+                                                             {"-", "Minus"},
+                                                             {"=", "Gleich"},
+                                                             {"[", "Eckige Klammer auf"},
+                                                             {"]", "Eckige Klammer zu"},
+                                                             {"\\", "Rückstrich"},
+                                                             {";", "Semikolon"},
+                                                             {"'", "Apostroph"},
+                                                             {",", "Komma"},
+                                                             {".", "Punkt"},
+                                                             {"/", "Schrägstrich"},
+                                                             {"*", "Stern"},
+                                                             {"+", "Plus"}};
+
+}  // namespace
+
+QString KeyButton::spokenName(const QString& label) {
+  QStringList words = label.split(QLatin1Char(' '));
+  for (QString& word : words) {
+    for (const auto& [symbol, spoken] : spokenSymbols) {
+      if (word == QString::fromUtf8(symbol)) word = QString::fromUtf8(spoken);
+    }
+  }
+  return QStringLiteral("Taste ") + words.join(QLatin1Char(' '));
+}
+
 KeyButton::KeyButton(const QString& label, std::uint8_t index, QWidget* parent)
     : QPushButton(label, parent), index_(index) {
   setCheckable(true);
+  setAccessibleName(spokenName(label));
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setFocusPolicy(Qt::TabFocus);
 }

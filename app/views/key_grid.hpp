@@ -49,6 +49,8 @@ class KeyButton : public QPushButton {
   KeyButton(const QString& label, std::uint8_t index, QWidget* parent = nullptr);
 
   std::uint8_t keyIndex() const { return index_; }
+  // "Taste " and the label, symbols spelt out: what a screen reader announces.
+  static QString spokenName(const QString& label);
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;

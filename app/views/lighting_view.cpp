@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedLayout>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/views/color_button.hpp"
 #include "app/views/form_parts.hpp"
@@ -29,6 +32,9 @@ QPushButton* makeCalibrationEntry(QWidget* parent) {
   auto* button = new QPushButton(parent);
   button->setObjectName(QStringLiteral("calibrationEntry"));
   button->setAccessibleName(QStringLiteral("Effektzuordnung kalibrieren"));
+  button->setToolTip(
+      QStringLiteral("Firmware-IDs testen und die sichtbaren Animationen richtig "
+                     "benennen"));
   button->setCursor(Qt::PointingHandCursor);
 
   auto* dial = new QLabel(button);
@@ -77,6 +83,7 @@ LightingView::LightingView(AppModel& model, QWidget* parent) : QWidget(parent), 
     connect(&model_, signal, this, &LightingView::refresh);
   }
   refresh();
+  lockLabelColumn(form_);
 }
 
 QWidget* LightingView::makeZepaForm() {
@@ -91,7 +98,7 @@ QWidget* LightingView::makeZepaForm() {
 
   effect_ = new QComboBox(group);
   effect_->setObjectName(QStringLiteral("effectPicker"));
-  effect_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  effect_->setAccessibleName(QStringLiteral("Effekt"));
   for (LightingMode mode : allLightingModes()) effect_->addItem(QString(), rawValue(mode));
   connect(effect_, &QComboBox::activated, this, [this](int index) {
     const auto mode = lightingModeFromRaw(effect_->itemData(index).toInt());
@@ -115,6 +122,7 @@ QWidget* LightingView::makeZepaForm() {
 
   brightness_ = makeStepSlider(0, 5, group);
   brightness_->setObjectName(QStringLiteral("brightnessSlider"));
+  brightness_->setAccessibleName(QStringLiteral("Helligkeit"));
   brightnessLabel_ = new QLabel(group);
   brightnessLabel_->setObjectName(QStringLiteral("brightnessLabel"));
   connect(brightness_, &QSlider::valueChanged, this, [this](int value) {
@@ -126,6 +134,7 @@ QWidget* LightingView::makeZepaForm() {
 
   speed_ = makeStepSlider(0, 5, group);
   speed_->setObjectName(QStringLiteral("speedSlider"));
+  speed_->setAccessibleName(QStringLiteral("Tempo"));
   speedLabel_ = new QLabel(group);
   speedLabel_->setObjectName(QStringLiteral("speedLabel"));
   connect(speed_, &QSlider::valueChanged, this, [this](int value) {
@@ -150,6 +159,7 @@ QWidget* LightingView::makeZepaForm() {
   apply_ = new QPushButton(QStringLiteral("Auf Keyboard anwenden"), page);
   apply_->setObjectName(QStringLiteral("applyButton"));
   apply_->setDefault(true);
+  markProminent(apply_);
   connect(apply_, &QPushButton::clicked, &model_, &AppModel::applyLighting);
 
   auto* note =
@@ -182,6 +192,7 @@ void LightingView::refresh() {
     }
     effect_->setCurrentIndex(effect_->findData(rawValue(lighting.mode)));
   }
+  fitEffectPicker();
   effect_->setEnabled(canSend);
 
   color_->setColor(model_.selectedColor());
@@ -213,6 +224,24 @@ void LightingView::refresh() {
   activeSelection_->setText(model_.effectDisplayName(lighting.mode, lighting.direction));
 
   apply_->setEnabled(canSend);
+}
+
+// Wide enough for every effect's name in either direction, so the box keeps its width when
+// the direction or the effect changes; only a renamed effect can widen it.
+void LightingView::fitEffectPicker() {
+  int widest = 0;
+  const QFontMetrics metrics = effect_->fontMetrics();
+  for (LightingMode mode : allLightingModes()) {
+    for (std::uint8_t direction : {left, right}) {
+      widest =
+          std::max(widest, metrics.horizontalAdvance(model_.effectDisplayName(mode, direction)));
+    }
+  }
+  QStyleOptionComboBox option;
+  option.initFrom(effect_);
+  const QSize size = effect_->style()->sizeFromContents(
+      QStyle::CT_ComboBox, &option, QSize(widest + 8, metrics.height()), effect_);
+  effect_->setFixedWidth(size.width());
 }
 
 }  // namespace zepa

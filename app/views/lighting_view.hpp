@@ -26,6 +26,7 @@ class LightingView : public QWidget {
   explicit LightingView(AppModel& model, QWidget* parent = nullptr);
 
  private:
+  void fitEffectPicker();
   QWidget* makeZepaForm();
   void refresh();
 

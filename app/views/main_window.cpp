@@ -22,7 +22,10 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
   QAction* settings = file->addAction(QStringLiteral("Einstellungen …"));
   settings->setObjectName(QStringLiteral("settingsAction"));
   settings->setMenuRole(QAction::PreferencesRole);
-  settings->setShortcut(QKeySequence::Preferences);
+  // Linux desktops define no preferences key; Ctrl+, is what users know from other programs.
+  const QKeySequence preferences(QKeySequence::Preferences);
+  settings->setShortcut(preferences.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma)
+                                              : preferences);
   connect(settings, &QAction::triggered, this, &MainWindow::openSettings);
   file->addSeparator();
   QAction* quit = file->addAction(QStringLiteral("Beenden"));

@@ -119,6 +119,7 @@ QWidget* PerKeyView::makeZepaPage() {
   apply_ = new QPushButton(QStringLiteral("Auswahl anwenden"), page);
   apply_->setObjectName(QStringLiteral("applySelectionButton"));
   apply_->setDefault(true);
+  markProminent(apply_);
   connect(apply_, &QPushButton::clicked, &model_, &AppModel::applyPerKey);
 
   auto* actions = new QHBoxLayout;

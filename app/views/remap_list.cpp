@@ -1,10 +1,8 @@
 #include "app/views/remap_list.hpp"
 
-#include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QStackedLayout>
 #include <QToolButton>
@@ -26,41 +24,6 @@ QWidget* makeRemapArrow(QWidget* parent) {
   return arrow;
 }
 
-QLabel* makeRemapTitle(QWidget* parent) {
-  auto* title = new QLabel(QStringLiteral("Tastenbelegung"), parent);
-  title->setObjectName(QStringLiteral("remapTitle"));
-  QFont font = title->font();
-  font.setPointSizeF(font.pointSizeF() * 1.6);
-  font.setBold(true);
-  title->setFont(font);
-  return title;
-}
-
-QHBoxLayout* makePickerRow(QComboBox* from, QComboBox* to, QPushButton* add, QWidget* parent) {
-  auto* row = new QHBoxLayout;
-  row->setSpacing(8);
-  for (auto [text, picker] : {std::pair{"Von", from}, std::pair{"Nach", to}}) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->setBuddy(picker);
-    picker->setAccessibleName(QString::fromUtf8(text));
-    picker->setMaxVisibleItems(20);
-    picker->setMinimumWidth(130);
-    picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    row->addWidget(label);
-    row->addWidget(picker);
-    if (picker == from) row->addWidget(makeRemapArrow(parent));
-  }
-  row->addSpacing(8);
-  row->addWidget(add);
-  row->addStretch(1);
-  return row;
-}
-
-void showPickerValue(QComboBox* picker, int value) {
-  const QSignalBlocker block(picker);
-  picker->setCurrentIndex(picker->findData(value));
-}
-
 RemapList::RemapList(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("remapList"));
 
@@ -77,6 +40,8 @@ RemapList::RemapList(QWidget* parent) : QWidget(parent) {
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->viewport()->setAutoFillBackground(false);
+  // The remove buttons are the stops; the area scrolls to the one that has focus.
+  scroll->setFocusPolicy(Qt::NoFocus);
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(0, 0, 0, 0);
   panelLayout->addWidget(scroll);
@@ -163,6 +128,25 @@ void RemapList::setRows(const std::vector<RemapListRow>& rows) {
     widgets_.push_back(row);
   }
   stack_->setCurrentWidget(rows.empty() ? emptyPage_ : listPage_);
+  chainTabOrder();
+}
+
+void RemapList::placeInTabOrder(QWidget* before, QWidget* after) {
+  tabBefore_ = before;
+  tabAfter_ = after;
+  chainTabOrder();
+}
+
+void RemapList::chainTabOrder() {
+  if (!tabBefore_ || !tabAfter_) return;
+  QWidget* previous = tabBefore_;
+  for (QWidget* row : widgets_) {
+    if (auto* remove = row->findChild<QToolButton*>(QStringLiteral("remapDelete"))) {
+      setTabOrder(previous, remove);
+      previous = remove;
+    }
+  }
+  setTabOrder(previous, tabAfter_);
 }
 
 void RemapList::setRemoveEnabled(bool enabled) {

@@ -5,10 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-class QComboBox;
-class QHBoxLayout;
-class QLabel;
-class QPushButton;
 class QStackedLayout;
 class QVBoxLayout;
 
@@ -32,6 +28,9 @@ class RemapList : public QWidget {
   void setRows(const std::vector<RemapListRow>& rows);
   void setRemoveEnabled(bool enabled);
   int rowCount() const { return rowCount_; }
+  // Rows are made after the controls around the list; without this Tab would visit their
+  // remove buttons last, after the controls below the list.
+  void placeInTabOrder(QWidget* before, QWidget* after);
 
  signals:
   void removeRequested(std::uint8_t source);
@@ -44,16 +43,13 @@ class RemapList : public QWidget {
   std::vector<QWidget*> widgets_;  // rows and the rules between them
   int rowCount_ = 0;
   bool removeEnabled_ = true;
+  QWidget* tabBefore_ = nullptr;
+  QWidget* tabAfter_ = nullptr;
+
+  void chainTabOrder();
 };
 
 // A right-pointing arrow between two key names or pickers, in the dimmed colour.
 QWidget* makeRemapArrow(QWidget* parent);
-
-// The parts both remap views share: the large title, and the row "Von" picker → "Nach" picker
-// with the add button.
-QLabel* makeRemapTitle(QWidget* parent);
-QHBoxLayout* makePickerRow(QComboBox* from, QComboBox* to, QPushButton* add, QWidget* parent);
-// Selects the entry whose value is `value` without emitting; none when no entry has it.
-void showPickerValue(QComboBox* picker, int value);
 
 }  // namespace zepa

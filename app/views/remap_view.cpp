@@ -1,8 +1,6 @@
 #include "app/views/remap_view.hpp"
 
-#include <QComboBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -13,7 +11,7 @@
 #include "app/views/destructive.hpp"
 #include "app/views/form_parts.hpp"
 #include "app/views/halvern_remap_view.hpp"
-#include "app/views/remap_list.hpp"
+#include "app/views/remap_editor.hpp"
 #include "protocol/zepa_key_map.hpp"
 
 namespace zepa {
@@ -68,35 +66,20 @@ QWidget* RemapView::makeZepaPage() {
   auto* page = new QWidget(this);
   page->setObjectName(QStringLiteral("zepaRemapPage"));
 
-  auto* note = secondaryLabel(QStringLiteral("Die gesamte Belegung wird bei jeder Änderung neu "
-                                             "übertragen. Nicht aufgeführte Tasten behalten ihre "
-                                             "Standardfunktion."),
-                              page);
-  note->setObjectName(QStringLiteral("remapNote"));
-  note->setWordWrap(true);
-
-  source_ = new QComboBox(page);
-  source_->setObjectName(QStringLiteral("sourcePicker"));
-  target_ = new QComboBox(page);
-  target_->setObjectName(QStringLiteral("targetPicker"));
-  for (const ZEPAKey& key : ZEPAKeyMap::keys()) {
-    source_->addItem(QString::fromStdString(key.name), key.index);
-    target_->addItem(QString::fromStdString(key.name), key.index);
-  }
-  connect(source_, &QComboBox::activated, this, [this](int i) {
-    model_.setSourceIndex(static_cast<quint8>(source_->itemData(i).toInt()));
-  });
-  connect(target_, &QComboBox::activated, this, [this](int i) {
-    model_.setTargetIndex(static_cast<quint8>(target_->itemData(i).toInt()));
-  });
-
-  add_ = new QPushButton(QStringLiteral("Hinzufügen und übertragen"), page);
-  add_->setObjectName(QStringLiteral("addRemapButton"));
-  add_->setDefault(true);
-  connect(add_, &QPushButton::clicked, &model_, &AppModel::addRemap);
-
-  list_ = new RemapList(page);
-  connect(list_, &RemapList::removeRequested, this, &RemapView::remove);
+  std::vector<RemapEditor::Choice> keys;
+  for (const ZEPAKey& key : ZEPAKeyMap::keys())
+    keys.push_back({QString::fromStdString(key.name), key.index});
+  editor_ = new RemapEditor(QStringLiteral("Die gesamte Belegung wird bei jeder Änderung neu "
+                                           "übertragen. Nicht aufgeführte Tasten behalten ihre "
+                                           "Standardfunktion."),
+                            QStringLiteral("Hinzufügen und übertragen"), keys,
+                            {"remapNote", "sourcePicker", "targetPicker", "addRemapButton"}, page);
+  connect(editor_, &RemapEditor::sourceChosen, this,
+          [this](int value) { model_.setSourceIndex(static_cast<quint8>(value)); });
+  connect(editor_, &RemapEditor::targetChosen, this,
+          [this](int value) { model_.setTargetIndex(static_cast<quint8>(value)); });
+  connect(editor_, &RemapEditor::addRequested, &model_, &AppModel::addRemap);
+  connect(editor_, &RemapEditor::removeRequested, this, &RemapView::remove);
 
   reset_ = new QPushButton(QStringLiteral("Standardbelegung wiederherstellen"), page);
   reset_->setObjectName(QStringLiteral("resetRemapsButton"));
@@ -105,13 +88,11 @@ QWidget* RemapView::makeZepaPage() {
   auto* resetRow = new QHBoxLayout;
   resetRow->addWidget(reset_);
   resetRow->addStretch(1);
+  editor_->setTabOrderAfterList(reset_);
 
   auto* layout = new QVBoxLayout(page);
   layout->setSpacing(12);
-  layout->addWidget(makeRemapTitle(page));
-  layout->addWidget(note);
-  layout->addLayout(makePickerRow(source_, target_, add_, page));
-  layout->addWidget(list_, 1);
+  layout->addWidget(editor_, 1);
   layout->addLayout(resetRow);
   return page;
 }
@@ -126,20 +107,19 @@ void RemapView::remove(std::uint8_t source) {
 void RemapView::refresh() {
   stack_->setCurrentWidget(model_.selectedKeyboard() == SupportedKeyboard::halvern ? halvern_
                                                                                    : zepaPage_);
-  showPickerValue(source_, model_.sourceIndex());
-  showPickerValue(target_, model_.targetIndex());
+  editor_->showChoice(model_.sourceIndex(), model_.targetIndex());
 
   std::vector<RemapListRow> rows;
   for (const KeyRemap& remap : model_.profile().remaps)
     rows.push_back({remap.sourceIndex, sourceName(remap.sourceIndex), targetName(remap)});
-  list_->setRows(rows);
+  editor_->setRows(rows);
 
   const bool canSend = !model_.busy() && model_.connected();
-  add_->setEnabled(canSend);
+  editor_->setAddEnabled(canSend);
   reset_->setEnabled(canSend);
   // While a write runs a removal would be dropped by the runner, and the runner's success
   // then restores the profile it started from: the row would come back on its own.
-  list_->setRemoveEnabled(!model_.busy());
+  editor_->setRemoveEnabled(!model_.busy());
 }
 
 }  // namespace zepa

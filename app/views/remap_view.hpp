@@ -6,7 +6,6 @@
 
 #include "protocol/records.hpp"
 
-class QComboBox;
 class QPushButton;
 class QStackedLayout;
 
@@ -14,7 +13,7 @@ namespace zepa {
 
 class AppModel;
 class HalvernRemapView;
-class RemapList;
+class RemapEditor;
 
 // The key-remapping tab: edits the ZEPA VX10's firmware remaps, writing the whole list after
 // every change, or shows HalvernRemapView while the Halvern keyboard is selected.
@@ -37,10 +36,7 @@ class RemapView : public QWidget {
   QStackedLayout* stack_ = nullptr;
   QWidget* zepaPage_ = nullptr;
   HalvernRemapView* halvern_ = nullptr;
-  QComboBox* source_ = nullptr;
-  QComboBox* target_ = nullptr;
-  QPushButton* add_ = nullptr;
-  RemapList* list_ = nullptr;
+  RemapEditor* editor_ = nullptr;
   QPushButton* reset_ = nullptr;
 };
 

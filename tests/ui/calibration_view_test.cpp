@@ -1,8 +1,13 @@
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <stdexcept>
 #include <string>
 
 #include "app/views/calibration_view.hpp"
+#include "app/views/content_view.hpp"
+#include "app/views/main_window.hpp"
 #include "ui_test_support.hpp"
 
 namespace zepa::uitest {
@@ -161,6 +166,103 @@ TEST_F(CalibrationViewTest, BlankNamesFooterCountCapsulesClearingAndReset) {
   EXPECT_EQ(text(view, "savedCount"), "Gespeichert: 0 von 19");
   EXPECT_EQ(field(view), "");
   EXPECT_FALSE(settings().contains("customEffectNames"));
+}
+
+// The dialog covers the main window's status line, so it repeats it where the user looks.
+TEST_F(CalibrationViewTest, FooterMirrorsTheStatusLineAndTheBusyIndicator) {
+  const std::tuple<Attached, const char*, const char*> rows[] = {
+      // keyboard, arrow pressed, footer after the preview
+      {Attached::zepa, "nextIdButton", "Firmware-ID 02 wird getestet"},
+      {Attached::none, "nextIdButton", "Fehler"}};
+  for (const auto& [attached, arrow, outcome] : rows) {
+    SCOPED_TRACE(outcome);
+    AppModel& model = attach(attached);
+    auto& view = open<CalibrationView>();
+    click(view, arrow);
+    EXPECT_EQ(text(view, "calibrationStatus"), "Wird übertragen …");
+    EXPECT_TRUE(find(view, "calibrationBusyIndicator")->isVisible());
+    waitUntilIdle(model);
+    EXPECT_EQ(text(view, "calibrationStatus"), QString::fromUtf8(outcome));
+    EXPECT_FALSE(find(view, "calibrationBusyIndicator")->isVisible());
+  }
+}
+
+TEST_F(CalibrationViewTest, TheTestButtonsMessageAppearsInTheFooter) {
+  AppModel& model = attach(Attached::zepa);
+  auto& view = open<CalibrationView>();
+  walkTo(model, view, 5);
+  click(view, "testButton");
+  waitUntilIdle(model);
+  EXPECT_EQ(text(view, "calibrationStatus"), "Firmware-ID 05 wird getestet");
+}
+
+// Esc and the window's close button end the walk as the finish button does: the keyboard shows
+// the profile's lighting again, not the cyan test effect.
+class CalibrationCloseTest : public CalibrationViewTest,
+                             public testing::WithParamInterface<const char*> {};
+
+TEST_P(CalibrationCloseTest, ClosingRestoresTheProfilesLighting) {
+  const std::string way = GetParam();
+  AppModel& model = attach(Attached::zepa);
+  model.editProfile([](ZEPAProfile& p) { p.lighting.mode = LightingMode::breath; });
+  auto& window = open<MainWindow>();
+  waitUntilIdle(model);  // the start-up clock sync
+  click(window, "calibrationEntry");
+  QPointer<QDialog> dialog = window.contentView()->calibrationDialog();
+  ASSERT_NE(dialog, nullptr);
+  click(*dialog, "testButton");
+  waitUntilIdle(model);
+  ASSERT_EQ(simulator_->zepaState()["lighting"]["effect"], 1) << "the test effect is shown";
+  if (way == "finish") click(*dialog, "finishButton");
+  if (way == "escape") QTest::keyClick(dialog.data(), Qt::Key_Escape);
+  if (way == "close") dialog->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(dialog.isNull()) << "still open";
+  EXPECT_FALSE(model.showCalibration());
+  waitUntilIdle(model);
+  EXPECT_EQ(model.message(), "Beleuchtung aktualisiert");
+  EXPECT_EQ(simulator_->zepaState()["lighting"]["effect"], rawValue(LightingMode::breath));
+}
+
+// Closed while the preview is still on its way: the restore follows it instead of being dropped.
+TEST_P(CalibrationCloseTest, ClosingDuringAPreviewRestoresAfterIt) {
+  const std::string way = GetParam();
+  AppModel& model = attach(Attached::zepa);
+  model.editProfile([](ZEPAProfile& p) { p.lighting.mode = LightingMode::breath; });
+  auto& window = open<MainWindow>();
+  waitUntilIdle(model);  // the start-up clock sync
+  click(window, "calibrationEntry");
+  QPointer<QDialog> dialog = window.contentView()->calibrationDialog();
+  ASSERT_NE(dialog, nullptr);
+  click(*dialog, "testButton");
+  ASSERT_TRUE(model.busy());
+  if (way == "finish") model.finishCalibration();  // its button is disabled meanwhile
+  if (way == "escape") QTest::keyClick(dialog.data(), Qt::Key_Escape);
+  if (way == "close") dialog->close();
+  waitUntilIdle(model);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return model.message() == "Beleuchtung aktualisiert"; }))
+      << model.message().toStdString();
+  EXPECT_EQ(simulator_->zepaState()["lighting"]["effect"], rawValue(LightingMode::breath));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CalibrationCloseTest, testing::Values("finish", "escape", "close"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// A library's exception carries English text; the user reads a German sentence instead.
+TEST_F(CalibrationViewTest, AnUnexpectedErrorReadsAsAGermanSentence) {
+  attach(Attached::zepa);
+  ModelEnvironment throwing = environment();
+  throwing.sleeper = [](auto) { throw std::runtime_error("bad function call in pacing"); };
+  model_ = std::make_unique<AppModel>(throwing);
+  auto& window = open<MainWindow>();
+  model_->applyLighting();
+  waitUntilIdle(*model_);
+  ASSERT_TRUE(model_->errorMessage().has_value());
+  EXPECT_EQ(*model_->errorMessage(),
+            "Bei der Übertragung ist ein unerwarteter Fehler aufgetreten. Bitte die Tastatur neu "
+            "verbinden und es erneut versuchen.");
+  ASSERT_NE(window.contentView()->alert(), nullptr);
+  EXPECT_EQ(window.contentView()->alert()->text(), *model_->errorMessage());
 }
 
 }  // namespace

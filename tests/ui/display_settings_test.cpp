@@ -37,6 +37,20 @@ TEST_F(DisplaySettingsTest, DisplayTabShowsTheClockOrThePanelAndSyncsTheClock) {
             "Sonntag, 9. März 2025, 14:05");
 }
 
+TEST_F(DisplaySettingsTest, TheDateIsGermanWhateverTheSystemLanguage) {
+  const std::pair<QLocale, QLocale> rows[] = {
+      {QLocale(QLocale::English, QLocale::UnitedStates),
+       QLocale(QLocale::German, QLocale::Germany)},
+      {QLocale(QLocale::C), QLocale(QLocale::German, QLocale::Germany)},
+      {QLocale(QLocale::German, QLocale::Austria), QLocale(QLocale::German, QLocale::Austria)},
+      {QLocale(QLocale::German, QLocale::Switzerland),
+       QLocale(QLocale::German, QLocale::Switzerland)}};
+  for (const auto& [system, shown] : rows) {
+    EXPECT_EQ(DisplayView::displayLocale(system).name(), shown.name())
+        << system.name().toStdString();
+  }
+}
+
 TEST_F(DisplaySettingsTest, SettingsSwitchesWriteTheStoreAtOnceAndFollowTheModel) {
   const std::tuple<const char*, const char*, bool> rows[] = {
       {"autoClockSwitch", "autoClock", true}, {"autoApplySwitch", "autoApply", false}};

@@ -2,6 +2,7 @@
 #include <QColorDialog>
 #include <QPushButton>
 #include <QSlider>
+#include <map>
 
 #include "app/views/color_button.hpp"
 #include "app/views/lighting_view.hpp"
@@ -173,6 +174,38 @@ TEST_F(LightingViewTest, HalvernStaticChoiceTurnsMulticolourOffAndSends) {
   EXPECT_FALSE(model.halvernLighting().colorful ||
                find<QCheckBox>(view, "halvernColorfulSwitch")->isChecked());
   EXPECT_TRUE(simulator_->log().empty() && !model.busy());
+}
+
+// Rows that hide and labels that change must not move the other controls: each keeps the x
+// position and width it has under the first effect.
+TEST_F(LightingViewTest, ControlsStayPutAcrossEffectsWithAndWithoutDirection) {
+  const std::pair<LightingMode, std::uint8_t> effects[] = {
+      {LightingMode::staticColor, 0}, {LightingMode::rolling, 0}, {LightingMode::rolling, 1},
+      {LightingMode::breath, 0},      {LightingMode::shuttle, 1}, {LightingMode::spectrum, 1}};
+  const char* controls[] = {"effectPicker",     "colorPicker", "colorfulSwitch",
+                            "brightnessSlider", "speedSlider", "applyButton"};
+  AppModel& model = attach(Attached::zepa);
+  auto& view = open<LightingView>();
+  std::map<std::string, QRect> first;
+  bool directionShown = false, directionHidden = false;
+  for (const auto& [mode, direction] : effects) {
+    SCOPED_TRACE(testing::Message() << name(mode) << " direction " << int(direction));
+    model.editProfile([&](ZEPAProfile& p) {
+      p.lighting.mode = mode;
+      p.lighting.direction = direction;
+    });
+    QCoreApplication::processEvents();
+    (find(view, "directionLinks")->isVisible() ? directionShown : directionHidden) = true;
+    for (const char* control : controls) {
+      const QWidget* widget = find(view, control);
+      const QRect place(widget->mapTo(&view, QPoint(0, 0)), widget->size());
+      const auto [known, added] = first.emplace(control, place);
+      EXPECT_EQ(place.x(), known->second.x()) << control << " moved sideways";
+      EXPECT_EQ(place.width(), known->second.width()) << control << " changed width";
+    }
+  }
+  EXPECT_TRUE(directionShown);
+  EXPECT_TRUE(directionHidden);
 }
 
 }  // namespace

@@ -174,12 +174,24 @@ TEST_F(MainWindowTest, AboutCalibrationAndSettingsOpenFromTheMenusAndClose) {
 
   auto* prefs = find<QAction>(window, "settingsAction");
   EXPECT_EQ(prefs->menuRole(), QAction::PreferencesRole);
-  EXPECT_EQ(prefs->shortcut(), QKeySequence(QKeySequence::Preferences));
   prefs->trigger();
   prefs->trigger();
   const auto windows = window.findChildren<SettingsView*>();
   ASSERT_EQ(windows.size(), 1) << "a second trigger must not open a second window";
   EXPECT_TRUE(windows[0]->isWindow() && windows[0]->isVisible());
+}
+
+TEST_F(MainWindowTest, CtrlCommaOpensTheSettingsWindow) {
+  attach(Attached::zepa);
+  auto& window = open<MainWindow>();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_FALSE(find<QAction>(window, "settingsAction")->shortcut().isEmpty());
+  EXPECT_TRUE(window.findChildren<SettingsView*>().isEmpty());
+  QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+  const auto windows = window.findChildren<SettingsView*>();
+  ASSERT_EQ(windows.size(), 1) << "Ctrl+, opened no settings window";
+  EXPECT_TRUE(windows[0]->isVisible());
 }
 
 }  // namespace

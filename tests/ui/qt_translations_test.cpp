@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QColorDialog>
+#include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include "app/launch/zepa_control_app.hpp"
+
+// Qt's own dialogs and menus speak German once the program has installed Qt's catalogue, also
+// when the process runs under an English locale.
+namespace zepa {
+namespace {
+
+class QtTranslationsTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    installed_ = installGermanQtTranslations();
+  }
+  static bool installed_;
+};
+bool QtTranslationsTest::installed_ = false;
+
+// Every visible text of a widget tree, ampersands (mnemonics) removed.
+QStringList textsOf(const QWidget& root) {
+  QStringList texts;
+  for (const QLabel* label : root.findChildren<QLabel*>()) texts << label->text();
+  for (const QAbstractButton* button : root.findChildren<QAbstractButton*>())
+    texts << button->text();
+  for (QString& text : texts) text.remove(QLatin1Char('&'));
+  return texts;
+}
+
+TEST_F(QtTranslationsTest, TheGermanCatalogueIsInstalled) {
+  EXPECT_TRUE(installed_);
+}
+
+TEST_F(QtTranslationsTest, ColourDialogIsGerman) {
+  QColorDialog dialog;
+  dialog.setOption(QColorDialog::DontUseNativeDialog);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  const QStringList texts = textsOf(dialog);
+  EXPECT_EQ(dialog.windowTitle(), "Farbauswahl");
+  EXPECT_TRUE(texts.contains("Grundfarben")) << texts.join(" | ").toStdString();
+  EXPECT_TRUE(texts.contains("Abbrechen")) << texts.join(" | ").toStdString();
+  EXPECT_FALSE(texts.contains("Cancel"));
+  EXPECT_FALSE(texts.contains("Basic colors"));
+  dialog.reject();
+}
+
+TEST_F(QtTranslationsTest, TextFieldContextMenuIsGerman) {
+  QLineEdit field;
+  field.setText(QStringLiteral("Wellen"));
+  field.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&field));
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), field.mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(&field, &event);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr) << "no context menu opened";
+  QStringList entries;
+  for (const QAction* action : menu->actions()) {
+    // "&Kopieren\tStrg+C": the entry without mnemonic and shortcut.
+    if (!action->isSeparator())
+      entries << action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+  }
+  menu->close();
+  EXPECT_TRUE(entries.contains("Kopieren")) << entries.join(" | ").toStdString();
+  EXPECT_TRUE(entries.contains("Einfügen")) << entries.join(" | ").toStdString();
+  EXPECT_FALSE(entries.contains("Copy"));
+}
+
+}  // namespace
+}  // namespace zepa
