@@ -33,8 +33,8 @@ int usage(const std::string& problem) {
 
 // German, in the layout the man page is generated from.
 constexpr const char* kHelp =
-    "Aufruf: zepa-sim WURZEL [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes]\n"
-    "                [--log DATEI] [--fail FEHLER]…\n"
+    "Aufruf: zepa-sim WURZEL [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes] "
+    "[--log DATEI] [--fail FEHLER]…\n"
     "\n"
     "Simuliert die ZEPA VX10 und die Halvern Corvane Pro 108 für Tests und die Vorführung:\n"
     "ein sysfs-artiger Baum in WURZEL/sys und FUSE-Geräteknoten in WURZEL/dev. Meldet\n"
