@@ -28,8 +28,8 @@ struct SimulatorOptions {
   bool zepa = true;
   bool halvern = true;
   int extraDevices = 0;
-  bool inputPerApplication = false;  // --all-input-nodes
   std::vector<std::string> faults;   // --fail texts
+  bool inputPerApplication = false;  // --all-input-nodes
 };
 
 // The kernel's struct input_keymap_entry, field for field.
