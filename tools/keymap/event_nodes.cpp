@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <system_error>
 
@@ -71,16 +72,31 @@ bool matches(const fs::path& entry, const DeviceMatch& match) {
 }  // namespace
 
 std::vector<EventNode> findEventNodes(const fs::path& root, const DeviceMatch& match) {
-  std::vector<EventNode> nodes;
+  struct Found {
+    EventNode node;
+    fs::path hidDevice;  // empty when sysfs does not resolve it
+  };
+  std::vector<Found> found;
   std::error_code error;
   fs::directory_iterator it(root / "sys/class/input", error);
   for (; !error && it != fs::directory_iterator(); it.increment(error)) {
     const auto number = eventNumber(it->path().filename().string());
     if (!number || !matches(it->path(), match)) continue;
-    nodes.push_back({*number, root / "dev/input" / it->path().filename()});
+    std::error_code unresolved;
+    found.push_back({{*number, root / "dev/input" / it->path().filename()},
+                     fs::canonical(it->path() / "device/device", unresolved)});
   }
-  std::sort(nodes.begin(), nodes.end(),
-            [](const EventNode& a, const EventNode& b) { return a.number < b.number; });
+  std::sort(found.begin(), found.end(),
+            [](const Found& a, const Found& b) { return a.node.number < b.node.number; });
+  // hid-input gives each application collection of a HID device its own node (consumer and
+  // system control beside the keyboard), and a key map write on any of them changes the one
+  // map of the whole device: one node per HID device is enough, more would write it again.
+  std::vector<EventNode> nodes;
+  std::set<fs::path> devices;
+  for (const auto& each : found) {
+    if (!each.hidDevice.empty() && !devices.insert(each.hidDevice).second) continue;
+    nodes.push_back(each.node);
+  }
   return nodes;
 }
 

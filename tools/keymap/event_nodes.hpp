@@ -15,7 +15,8 @@ struct EventNode {
 
 // Input event nodes under root/sys/class/input whose device has the vendor and product of
 // `match` and whose HID parent's primary usage page and usage match too, ascending by number.
-// Nodes whose sysfs entries cannot be read do not match.
+// Of the sibling nodes one HID device has, only the lowest-numbered is listed. Nodes whose
+// sysfs entries cannot be read do not match.
 std::vector<EventNode> findEventNodes(const std::filesystem::path& root, const DeviceMatch& match);
 
 }  // namespace zepa::keymap

@@ -97,8 +97,9 @@ int readdirFs(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_
   for (const auto& interface : sim.attachedInterfaces()) {
     if (node.kind == NodeKind::root)
       fill(buffer, interface.hidrawNode().c_str(), nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
-    else if (interface.event)
-      fill(buffer, interface.eventNode().c_str(), nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
+    else
+      for (const auto& input : interface.inputs)
+        fill(buffer, input.eventNode().c_str(), nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
   }
   return 0;
 }

@@ -61,20 +61,42 @@ const std::vector<std::uint8_t> kMouse = {
     0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0xC0, 0xC0,
 };
 
+// The key interface of a keyboard whose media and power keys share it: the keyboard
+// collection gets report ID 1 so the consumer (3) and system control (2) reports can follow.
+std::vector<std::uint8_t> mediaKeyboard() {
+  std::vector<std::uint8_t> bytes = kBootKeyboard;
+  const std::uint8_t reportID[] = {0x85, 0x01};
+  bytes.insert(bytes.begin() + 6, std::begin(reportID), std::end(reportID));
+  bytes.insert(bytes.end(), kConsumerControl.begin(), kConsumerControl.end());
+  return bytes;
+}
+
+// hid-input's suffixes for the application collections these descriptors carry.
+constexpr const char* kKeyboard = "Keyboard";
+constexpr const char* kConsumer = "Consumer Control";
+constexpr const char* kSystem = "System Control";
+
 struct InterfaceRow {
   NodeRole role;
-  bool hasEvent;
+  bool hasEvent;  // in the fixed test tree
+  // hid-generic's input nodes, one per application collection in descriptor order; the
+  // vendor configuration collections are no input application and get none.
+  std::vector<const char*> applications;
 };
 
 // The interfaces of each keyboard, in the order its USB configuration lists them.
-constexpr InterfaceRow kZepaInterfaces[] = {
-    {NodeRole::bootKeyboard, false},
-    {NodeRole::consumerControl, false},
-    {NodeRole::zepaConfig, false},
+const InterfaceRow kZepaInterfaces[] = {
+    {NodeRole::bootKeyboard, false, {kKeyboard}},
+    {NodeRole::consumerControl, false, {kConsumer, kSystem}},
+    {NodeRole::zepaConfig, false, {}},
 };
-constexpr InterfaceRow kHalvernInterfaces[] = {
-    {NodeRole::bootKeyboard, true},
-    {NodeRole::halvernConfig, false},
+const InterfaceRow kHalvernInterfaces[] = {
+    {NodeRole::bootKeyboard, true, {}},
+    {NodeRole::halvernConfig, false, {}},
+};
+const InterfaceRow kHalvernInterfacesPerApplication[] = {
+    {NodeRole::mediaKeyboard, true, {kKeyboard, kConsumer, kSystem}},
+    {NodeRole::halvernConfig, false, {}},
 };
 
 }  // namespace
@@ -86,6 +108,8 @@ std::vector<std::uint8_t> descriptorFor(NodeRole role) {
       return kBootKeyboard;
     case NodeRole::unrelatedMouse:
       return kMouse;
+    case NodeRole::mediaKeyboard:
+      return mediaKeyboard();
     case NodeRole::consumerControl:
       return kConsumerControl;
     case NodeRole::zepaConfig:
@@ -111,16 +135,17 @@ std::string HidInterface::uevent() const {
          "\nHID_UNIQ=\n" + modalias + "\n";
 }
 
-SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices) {
+SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices, bool inputPerApplication) {
   SimulatedTree tree;
   int hidraw = 0, event = 0, port = 1;
-  auto add = [&](HidInterface interface, bool hasEvent) {
+  auto add = [&](HidInterface interface, std::span<const char* const> applications) {
     interface.hidraw = hidraw++;
     interface.hidSequence = interface.hidraw + 1;
-    if (hasEvent) interface.event = event++;
+    for (const char* suffix : applications) interface.inputs.push_back({event++, suffix});
     interface.descriptor = descriptorFor(interface.role);
     tree.interfaces.push_back(std::move(interface));
   };
+  const char* const plainNode[] = {""};
 
   for (int i = 0; i < extraDevices; ++i, ++port) {
     const bool mouse = i % 2 == 1;
@@ -130,7 +155,7 @@ SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices) {
     extra.product = mouse ? 0xC077 : 0xC31C;
     extra.name = mouse ? "Logitech USB Optical Mouse" : "Logitech USB Keyboard";
     extra.usbPort = port;
-    add(extra, true);
+    add(extra, plainNode);
   }
   auto addKeyboard = [&](Keyboard keyboard, std::span<const InterfaceRow> rows,
                          std::uint16_t vendor, std::uint16_t product, const char* name) {
@@ -144,13 +169,21 @@ SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices) {
       interface.name = name;
       interface.usbPort = port;
       interface.usbInterface = number++;
-      add(interface, row.hasEvent);
+      if (inputPerApplication)
+        add(interface, row.applications);
+      else
+        add(interface, row.hasEvent ? std::span<const char* const>(plainNode)
+                                    : std::span<const char* const>());
     }
     ++port;
   };
   if (zepa) addKeyboard(Keyboard::zepa, kZepaInterfaces, 0x0C45, 0x800A, "ZEPA VX10");
   if (halvern)
-    addKeyboard(Keyboard::halvern, kHalvernInterfaces, 0x258A, 0x010C, "Halvern Corvane Pro 108");
+    addKeyboard(Keyboard::halvern,
+                inputPerApplication
+                    ? std::span<const InterfaceRow>(kHalvernInterfacesPerApplication)
+                    : std::span<const InterfaceRow>(kHalvernInterfaces),
+                0x258A, 0x010C, "Halvern Corvane Pro 108");
   return tree;
 }
 

@@ -17,14 +17,23 @@ enum class NodeRole {
   unrelatedKeyboard,
   unrelatedMouse,
   bootKeyboard,     // a keyboard's key interface (page 1, usage 6)
+  mediaKeyboard,    // the same with consumer and system control collections beside it
   consumerControl,  // page 0x0C, usage 1
   zepaConfig,       // vendor page 0xFF13, one unnumbered 64-byte feature report
   halvernConfig,    // report ID 6, 520-byte feature report
 };
 
+// One input device hid-input made for an application collection of a HID interface.
+struct InputNode {
+  int event = 0;       // eventN
+  std::string suffix;  // what hid-input appends to the device name ("Consumer Control")
+
+  std::string eventNode() const { return "event" + std::to_string(event); }
+};
+
 struct HidInterface {
-  int hidraw = 0;            // hidrawN
-  std::optional<int> event;  // eventN of its input node, if it has one
+  int hidraw = 0;                 // hidrawN
+  std::vector<InputNode> inputs;  // its input nodes; siblings share one key map
   Keyboard keyboard = Keyboard::none;
   NodeRole role = NodeRole::bootKeyboard;
   std::uint16_t vendor = 0;
@@ -36,18 +45,25 @@ struct HidInterface {
   std::vector<std::uint8_t> descriptor;
 
   std::string hidrawNode() const { return "hidraw" + std::to_string(hidraw); }
-  std::string eventNode() const { return event ? "event" + std::to_string(*event) : ""; }
   // 0003:0C45:800A.0003
   std::string hidDeviceName() const;
   // "HID_ID=…\nHID_NAME=…\n…"
   std::string uevent() const;
+  // The input device's name: the HID name and hid-input's suffix.
+  std::string inputName(const InputNode& input) const {
+    return input.suffix.empty() ? name : name + " " + input.suffix;
+  }
 };
 
 struct SimulatedTree {
   std::vector<HidInterface> interfaces;  // ascending hidraw number
 };
 
-SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices);
+// With `inputPerApplication`, every keyboard interface gets the input nodes hid-generic
+// creates, one per application collection (HID_QUIRK_INPUT_PER_APP); without it, the
+// fixed test tree: only the Halvern's key interface has one.
+SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices,
+                        bool inputPerApplication = false);
 
 // Descriptors, for tests that want to check what the tree serves.
 std::vector<std::uint8_t> descriptorFor(NodeRole role);

@@ -60,10 +60,13 @@ void writeAtomically(const std::filesystem::path& path, const std::string& text)
 
 Simulator::Simulator(SimulatorOptions options)
     : options_(std::move(options)),
-      tree_(buildTree(options_.zepa, options_.halvern, options_.extraDevices)) {
+      tree_(buildTree(options_.zepa, options_.halvern, options_.extraDevices,
+                      options_.inputPerApplication)) {
   for (const auto& text : options_.faults) faults_.add(text);
   for (const auto& interface : tree_.interfaces)
-    if (interface.role == NodeRole::unrelatedKeyboard) extraKeyMaps_[interface.hidraw];
+    if (interface.role == NodeRole::unrelatedKeyboard ||
+        (interface.keyboard == Keyboard::zepa && interface.role == NodeRole::bootKeyboard))
+      extraKeyMaps_[interface.hidraw];
 }
 
 const HidInterface* Simulator::findHidraw(std::string_view node) const {
@@ -74,7 +77,8 @@ const HidInterface* Simulator::findHidraw(std::string_view node) const {
 
 const HidInterface* Simulator::findEvent(std::string_view node) const {
   for (const auto& interface : tree_.interfaces)
-    if (interface.event && interface.eventNode() == node) return &interface;
+    for (const auto& input : interface.inputs)
+      if (input.eventNode() == node) return &interface;
   return nullptr;
 }
 
@@ -175,8 +179,11 @@ long Simulator::getFeature(std::string_view node, std::span<std::uint8_t> buffer
   return static_cast<long>(count == 0 ? 0 : count + prefix);
 }
 
+// hid-input looks a scancode up across the whole HID device, whichever of its input
+// nodes is asked, so sibling nodes share one map.
 KeyMap* Simulator::keyMapFor(const HidInterface& interface) {
-  if (interface.keyboard == Keyboard::halvern && interface.role == NodeRole::bootKeyboard)
+  if (interface.keyboard == Keyboard::halvern &&
+      (interface.role == NodeRole::bootKeyboard || interface.role == NodeRole::mediaKeyboard))
     return &halvern_.keyMap();
   auto found = extraKeyMaps_.find(interface.hidraw);
   return found == extraKeyMaps_.end() ? nullptr : &found->second;
@@ -207,7 +214,7 @@ int Simulator::getKeycode(std::string_view node, KeymapEntry& entry) {
   std::memset(entry.scancode, 0, sizeof entry.scancode);
   std::memcpy(entry.scancode, &scancode, sizeof scancode);
   entry.keycode = keycode;
-  log_.add(interface->eventNode(), "GETKEYCODE", scancode, keycodeBytes(keycode));
+  log_.add(std::string(node), "GETKEYCODE", scancode, keycodeBytes(keycode));
   return 0;
 }
 
@@ -226,7 +233,7 @@ int Simulator::setKeycode(std::string_view node, const KeymapEntry& entry) {
   }
   if (!scancode) return -EINVAL;
   if (int error = keys->setKeycode(*scancode, entry.keycode)) return -error;
-  log_.add(interface->eventNode(), "SETKEYCODE", *scancode, keycodeBytes(entry.keycode));
+  log_.add(std::string(node), "SETKEYCODE", *scancode, keycodeBytes(entry.keycode));
   changed(interface->keyboard);
   return 0;
 }

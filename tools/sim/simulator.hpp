@@ -28,7 +28,8 @@ struct SimulatorOptions {
   bool zepa = true;
   bool halvern = true;
   int extraDevices = 0;
-  std::vector<std::string> faults;  // --fail texts
+  std::vector<std::string> faults;   // --fail texts
+  bool inputPerApplication = false;  // --all-input-nodes
 };
 
 // The kernel's struct input_keymap_entry, field for field.
@@ -100,7 +101,7 @@ class Simulator {
   // What each state file holds now; most reports change nothing a reader sees.
   std::string writtenZepaState_, writtenHalvernState_;
   std::function<void()> unplugCallback_;
-  std::map<int, KeyMap> extraKeyMaps_;  // unrelated keyboards, by hidraw number
+  std::map<int, KeyMap> extraKeyMaps_;  // other keyboards' key interfaces, by hidraw number
 };
 
 }  // namespace zepa::sim

@@ -42,6 +42,7 @@ fs::path hidDevice(const HidInterface& interface) {
 int interfaceProtocol(const HidInterface& interface) {
   switch (interface.role) {
     case NodeRole::bootKeyboard:
+    case NodeRole::mediaKeyboard:
     case NodeRole::unrelatedKeyboard:
       return 1;
     case NodeRole::unrelatedMouse:
@@ -92,25 +93,27 @@ void writeSysTree(const fs::path& root, const SimulatedTree& tree) {
     fs::create_directory_symlink(fs::path("../..") / hidDevice(interface) / "hidraw" / hidraw,
                                  sys / "class/hidraw" / hidraw);
 
-    if (!interface.event) continue;
-    const std::string input = "input" + std::to_string(inputNumber++);
-    const fs::path inputDir = hid / "input" / input;
-    writeFile(inputDir / "name", interface.name + "\n");
-    writeFile(inputDir / "id/bustype", hex4(3));
-    writeFile(inputDir / "id/vendor", hex4(interface.vendor));
-    writeFile(inputDir / "id/product", hex4(interface.product));
-    writeFile(inputDir / "id/version", hex4(0x0111));
-    fs::create_directory_symlink("../..", inputDir / "device");
+    for (const auto& node : interface.inputs) {
+      const std::string input = "input" + std::to_string(inputNumber++);
+      const fs::path inputDir = hid / "input" / input;
+      writeFile(inputDir / "name", interface.inputName(node) + "\n");
+      writeFile(inputDir / "id/bustype", hex4(3));
+      writeFile(inputDir / "id/vendor", hex4(interface.vendor));
+      writeFile(inputDir / "id/product", hex4(interface.product));
+      writeFile(inputDir / "id/version", hex4(0x0111));
+      fs::create_directory_symlink("../..", inputDir / "device");
 
-    const std::string event = interface.eventNode();
-    const fs::path eventDir = inputDir / event;
-    const int minor = kEventMinorBase + *interface.event;
-    writeFile(eventDir / "dev", std::to_string(kInputMajor) + ":" + std::to_string(minor) + "\n");
-    writeFile(eventDir / "uevent", "MAJOR=" + std::to_string(kInputMajor) + "\nMINOR=" +
-                                       std::to_string(minor) + "\nDEVNAME=input/" + event + "\n");
-    fs::create_directory_symlink("..", eventDir / "device");
-    fs::create_directory_symlink(fs::path("../..") / hidDevice(interface) / "input" / input / event,
-                                 sys / "class/input" / event);
+      const std::string event = node.eventNode();
+      const fs::path eventDir = inputDir / event;
+      const int minor = kEventMinorBase + node.event;
+      writeFile(eventDir / "dev", std::to_string(kInputMajor) + ":" + std::to_string(minor) + "\n");
+      writeFile(eventDir / "uevent", "MAJOR=" + std::to_string(kInputMajor) + "\nMINOR=" +
+                                         std::to_string(minor) + "\nDEVNAME=input/" + event + "\n");
+      fs::create_directory_symlink("..", eventDir / "device");
+      fs::create_directory_symlink(
+          fs::path("../..") / hidDevice(interface) / "input" / input / event,
+          sys / "class/input" / event);
+    }
   }
 }
 
@@ -120,7 +123,8 @@ void removeKeyboards(const fs::path& root, const SimulatedTree& tree) {
   for (const auto& interface : tree.interfaces) {
     if (interface.keyboard == Keyboard::none) continue;
     fs::remove(sys / "class/hidraw" / interface.hidrawNode(), ignored);
-    if (interface.event) fs::remove(sys / "class/input" / interface.eventNode(), ignored);
+    for (const auto& node : interface.inputs)
+      fs::remove(sys / "class/input" / node.eventNode(), ignored);
     fs::remove_all(sys / usbDevice(interface), ignored);
   }
 }

@@ -1,4 +1,5 @@
-// zepa-sim ROOT [--zepa] [--halvern] [--extra-devices N] [--log FILE] [--fail FAULT]…
+// zepa-sim ROOT [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes] [--log FILE]
+//          [--fail FAULT]…
 // Both keyboards' firmware behind a sysfs-like tree (ROOT/sys) and FUSE device nodes
 // (ROOT/dev), so the real HID and key-map code paths run without hardware.
 
@@ -25,15 +26,15 @@ constexpr int kMaxExtraDevices = 1000;
 
 int usage(const std::string& problem) {
   std::cerr << "zepa-sim: " << problem << "\n"
-            << "usage: zepa-sim ROOT [--zepa] [--halvern] [--extra-devices N] [--log FILE] "
-               "[--fail FAULT]...\n";
+            << "usage: zepa-sim ROOT [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes] "
+               "[--log FILE] [--fail FAULT]...\n";
   return kUsageError;
 }
 
 // German, in the layout the man page is generated from.
 constexpr const char* kHelp =
-    "Aufruf: zepa-sim WURZEL [--zepa] [--halvern] [--extra-devices N] [--log DATEI] "
-    "[--fail FEHLER]…\n"
+    "Aufruf: zepa-sim WURZEL [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes] "
+    "[--log DATEI] [--fail FEHLER]…\n"
     "\n"
     "Simuliert die ZEPA VX10 und die Halvern Corvane Pro 108 für Tests und die Vorführung:\n"
     "ein sysfs-artiger Baum in WURZEL/sys und FUSE-Geräteknoten in WURZEL/dev. Meldet\n"
@@ -45,6 +46,10 @@ constexpr const char* kHelp =
     "  --halvern            die Halvern Corvane Pro 108 anschließen (ohne beide\n"
     "                       Optionen: beide Tastaturen)\n"
     "  --extra-devices N    N fremde Geräte vor den Tastaturen anlegen\n"
+    "  --all-input-nodes    alle Eingabeknoten anlegen, die der Kernel (hid-generic) anlegt:\n"
+    "                       je Anwendungssammlung einen, also auch Consumer Control und\n"
+    "                       System Control neben der Tastatur und die Knoten der ZEPA\n"
+    "                       (ohne die Option nur den Tastaturknoten der Halvern)\n"
     "  --log DATEI          jeden Geräteaufruf als Zeile in DATEI protokollieren\n"
     "  --fail FEHLER        einen Fehler einspeisen: open:ERRNO, set:N:ERRNO, get:N:ERRNO,\n"
     "                       get:N:short:K, get:N:nak oder unplug:N\n"
@@ -84,6 +89,8 @@ int main(int argc, char** argv) {
         return usage("--extra-devices needs a number from 0 to " +
                      std::to_string(kMaxExtraDevices));
       options.extraDevices = count;
+    } else if (arg == "--all-input-nodes") {
+      options.inputPerApplication = true;
     } else if (arg == "--log") {
       auto text = value();
       if (!text) return usage("--log needs a file");
