@@ -79,7 +79,6 @@ const Sequence sequences[] = {
      "", lighting({HalvernEffect::staticColor, {0x11, 0x22, 0x33}, 0, 0, 0})},
     {"brightness 5", {}, badRange, lighting({HalvernEffect::aurora, {}, 5, 0, 0})},
     {"speed 5", {}, badRange, lighting({HalvernEffect::aurora, {}, 0, 5, 0})},
-    {"off, brightness 255", {}, badRange, lighting({HalvernEffect::off, {}, 255, 0, 0})},
     {"effect 19",
      {},
      "Unbekannter Halvern-Effekt (19).",
