@@ -133,12 +133,8 @@ void HalvernDevice::featureWrite(const std::vector<std::uint8_t>& bytes, std::ui
   ensureOpen();
   const hid::IOReturn status = device_->setReport(hid::ReportType::feature, id, bytes);
   if (status != hid::kIOReturnSuccess) throw ZEPAError::writeFailed(status);
-  const auto start = std::chrono::steady_clock::now();
-  sleeper_(pauseAfterWrite);
-  const auto slept = std::chrono::steady_clock::now() - start;
-  lateBy_ =
-      std::max(std::chrono::microseconds(0),
-               std::chrono::duration_cast<std::chrono::microseconds>(slept - pauseAfterWrite));
+  const std::chrono::microseconds slept = sleeper_(pauseAfterWrite);
+  lateBy_ = std::max(std::chrono::microseconds(0), slept - pauseAfterWrite);
 }
 
 std::vector<std::uint8_t> HalvernDevice::featureRoundTrip(const std::vector<std::uint8_t>& request,

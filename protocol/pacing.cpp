@@ -6,7 +6,12 @@
 namespace zepa {
 
 Sleeper realSleeper() {
-  return [](std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); };
+  return [](std::chrono::microseconds pause) {
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(pause);
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+  };
 }
 
 Calendar systemCalendar() {

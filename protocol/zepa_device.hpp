@@ -13,7 +13,7 @@
 namespace zepa {
 
 // One connection to the ZEPA VX10's configuration interface. Construction discovers the
-// interface (ZEPAError notFound / interfaceNotFound); commands open it on first use;
+// interface (ZEPAError notFound / interfaceNotFound); the first command opens it;
 // destruction closes it. Every operation either completes or throws ZEPAError.
 class ZEPADevice {
  public:
@@ -28,21 +28,14 @@ class ZEPADevice {
 
   static bool isConnected(std::shared_ptr<hid::Backend> backend);
 
-  void open();
-  void close();
-  bool isOpen() const { return isOpen_; }
-
   void setLighting(const LightingConfig& config);
   void syncClock(std::chrono::system_clock::time_point when, std::uint8_t profile);
   void setPerKeyRGB(const std::vector<KeyColor>& colors, std::uint8_t brightness);
   void setRemaps(const std::vector<KeyRemap>& remaps, bool fnLayer);
 
-  // Transport of the command layer.
-  void send(const std::vector<std::uint8_t>& data, bool readback);
-  void sendPackets(const std::vector<std::uint8_t>& data, bool readback);
-  void lightingInit();
-
  private:
+  hid::Device& ensureOpen();
+
   std::shared_ptr<hid::Backend> backend_;
   std::unique_ptr<hid::Device> device_;
   Sleeper sleeper_;

@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "hid_traffic.hpp"
+#include <map>
+
+#include "tests/support/hid_traffic.hpp"
 
 namespace zepa {
 namespace {
 
-using namespace zepa::testing;
+using test::PrintTo;
+
+using namespace zepa::test;
+using namespace std::chrono_literals;
 using Operation = std::function<void(HalvernDevice&)>;
 
 // The in-process keyboards, the Halvern's configuration block set to byteAt(position in the
@@ -31,8 +36,17 @@ struct Rig : Trace {
   }
 };
 
+// The Halvern's traffic: 520-byte reports, 25 ms after each, and an answer read 50 ms after
+// its request.
+Traffic write(const std::string& head, const std::map<std::size_t, std::string>& at = {}) {
+  return {{"SET " + shown(report(head, 520, at))}, {"pause 25000"}};
+}
+Traffic answer() {
+  return {{"pause 25000"}, {"GET 520"}};
+}
+
 // `length` bytes: the given head, then each byte its own position, so a wrong offset shows.
-Bytes answer(const char* head, std::size_t length) {
+Bytes numbered(const std::string& head, std::size_t length) {
   Bytes out(length);
   for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<std::uint8_t>(i);
   const Bytes start = bytes(head);
@@ -40,155 +54,258 @@ Bytes answer(const char* head, std::size_t length) {
   return out;
 }
 
-// "SET 06 84; pause; GET" to the trace Rig writes: 520-byte reports, 25 ms pauses.
-std::vector<std::string> trace(const std::string& script) {
-  std::vector<std::string> out;
-  std::istringstream in(script);
-  for (std::string step; std::getline(in >> std::ws, step, ';');)
-    out.push_back(step == "pause" ? "pause 25000"
-                  : step == "GET" ? "GET 520"
-                                  : "SET " + sparse(bytes(step.substr(4), 520)));
-  return out;
-}
-
 Operation lighting(const HalvernLightingConfig& config) {
   return [=](auto& d) { d.setLighting(config); };
 }
 const std::string badRange = "Halvern-Helligkeit und -Tempo müssen zwischen 0 und 4 liegen.";
-const std::string configRead = "SET 06 84 00 00 01 00 80 00; pause; pause; GET;";
+const Traffic configRead = write("06 84 00 00 01 00 80 00") + answer();
 
-// The four reports and their pacing (an answer is read 50 ms after its request), and requests
-// refused before any report: the trace and the error each gives.
-const std::tuple<const char*, std::string, std::string, Operation> sequences[] = {
-    {"model query", "SET 06 82 01 00 01 00 06; pause; pause; GET", "",
-     [](auto& d) { d.queryModel(); }},
+// The reports and their pacing, and requests refused before any report.
+struct Sequence {
+  const char* name;
+  Traffic traffic;
+  std::string error;
+  Operation run;
+};
+
+const Sequence sequences[] = {
+    {"model query", write("06 82 01 00 01 00 06") + answer(), "", [](auto& d) { d.queryModel(); }},
     {"configuration read", configRead, "", [](auto& d) { d.readConfig(); }},
-    {"write-back", configRead + "SET 06 04 00 00 01 00 80 00 ab @135 cd; pause;" + configRead, "",
+    {"write-back", configRead + write("06 04 00 00 01 00 80 00 ab", {{135, "cd"}}) + configRead, "",
      [](auto& d) { d.verifyUnchangedConfigWrite(); }},
     {"static colour",
-     configRead + "SET 06 04 00 00 01 00 80 00 ab @18 01 @135 cd; pause;"
-                  "SET 06 0a 00 00 00 00 00 02 @29 11 22 33 @514 5a a5; pause",
+     configRead + write("06 04 00 00 01 00 80 00 ab", {{18, "01"}, {135, "cd"}}) +
+         write("06 0a 00 00 00 00 00 02", {{29, "11 22 33"}, {514, "5a a5"}}),
      "", lighting({HalvernEffect::staticColor, {0x11, 0x22, 0x33}, 0, 0, 0})},
-    {"brightness 5", "", badRange, lighting({HalvernEffect::aurora, {}, 5, 0, 0})},
-    {"speed 5", "", badRange, lighting({HalvernEffect::aurora, {}, 0, 5, 0})},
-    {"off, brightness 255", "", badRange, lighting({HalvernEffect::off, {}, 255, 0, 0})},
-    {"effect 19", "", "Unbekannter Halvern-Effekt (19).",
+    {"brightness 5", {}, badRange, lighting({HalvernEffect::aurora, {}, 5, 0, 0})},
+    {"speed 5", {}, badRange, lighting({HalvernEffect::aurora, {}, 0, 5, 0})},
+    {"effect 19",
+     {},
+     "Unbekannter Halvern-Effekt (19).",
      lighting({HalvernEffect(19), {}, 4, 4, 0})},
-    {"effect -1", "", "Unbekannter Halvern-Effekt (-1).",
+    {"effect -1",
+     {},
+     "Unbekannter Halvern-Effekt (-1).",
      lighting({HalvernEffect(-1), {}, 4, 4, 0})},
-    {"per-key colours", "",
+    {"per-key colours",
+     {},
      "Einzeltastenfarben werden von der Corvane Pro unter Linux derzeit nicht unterstützt.",
      [](auto& d) {
        d.setPerKeyRGB({{1, {255, 0, 0}}});
      }},
 };
 
-TEST(HalvernDevice, ReportLayoutsPausesAndAFaultAtEveryStep) {
-  for (const auto& [name, script, error, operation] : sequences) {
-    SCOPED_TRACE(name);
-    expectTraceAndEachFaultStops<Rig>(
-        trace(script), [&](Rig& rig) { return rig.run(operation); }, error);
-  }
+class HalvernSequence : public ::testing::TestWithParam<Sequence> {};
+
+TEST_P(HalvernSequence, SendsItsReportsAndStopsAtAnyFault) {
+  const Sequence& s = GetParam();
+  expectTraceAndEachFaultStops<Rig>(
+      s.traffic, [&](Rig& rig) { return rig.run(s.run); }, s.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(, HalvernSequence, ::testing::ValuesIn(sequences),
+                         [](const auto& info) { return testName(info.param.name); });
+
+TEST(HalvernDevice, RefusedOpenSendsNothing) {
   Rig rig;
   rig.backend->addFault("open:EACCES");
-  EXPECT_TRUE(rig.run(std::get<3>(sequences[3])).starts_with("Linux verweigert den HID-Zugriff."));
+  EXPECT_TRUE(rig.run(sequences[3].run).starts_with("Linux verweigert den HID-Zugriff."));
   EXPECT_TRUE(rig.lines.empty());
 }
 
-// Every byte of the read block goes back unchanged except those the lighting owns; the colour
-// report follows for effects with a colour.
-TEST(HalvernDevice, LightingChangesOnlyTheEffectsBytes) {
-  // Changes beyond byte 17 (custom mode, cleared) as "position:value", and the colour report.
-  const std::tuple<HalvernLightingConfig, std::string, bool> rows[] = {
-      {{HalvernEffect::off, {1, 2, 3}, 4, 4, true}, "18:00", false},
-      {{HalvernEffect::staticColor, {1, 2, 3}, 3, 4, false}, "18:01 66:03 67:00", true},
-      {{HalvernEffect::staticColor, {0, 0, 0}, 0, 0, true}, "18:01 66:00 67:07", true},
-      {{HalvernEffect::wave, {1, 2, 3}, 4, 3, true}, "18:03 70:04 71:37", false},
-      {{HalvernEffect::aurora, {0xff, 0, 0x80}, 2, 1, true}, "18:0b 86:02 87:17", true},
-      {{HalvernEffect::prism, {1, 2, 3}, 1, 2, false}, "18:10 96:01 97:20", false},
-  };
-  for (const auto& [config, changes, colorReport] : rows) {
-    SCOPED_TRACE(name(config.effect));
-    // Custom mode on, and no block byte equal to anything the lighting writes.
-    Rig rig([](std::size_t at) -> std::uint8_t { return at == 17 ? 1 : 0x80 | (at & 0x7F); });
-    EXPECT_EQ(rig.run([&](auto& d) { d.setLighting(config); }), "");
-    const auto log = rig.backend->log();
-    ASSERT_GE(log.size(), 3u);
-    const Bytes &read = log[1].bytes, &written = log[2].bytes;
-    std::string changed = hexBytes(written, 8);
-    for (std::size_t i = 8; i < 136; ++i)
-      if (read[i] != written[i]) changed += " " + std::to_string(i) + ":" + hexBytes({written[i]});
-    EXPECT_EQ(changed, "06 04 00 00 01 00 80 00 17:00 " + changes);
-    EXPECT_EQ(sparse(Bytes(written.begin() + 136, written.end())), "/384");
-    const std::string rgb = hexBytes({config.color.red, config.color.green, config.color.blue});
-    EXPECT_EQ(log.size() == 4 ? sparse(log[3].bytes) : "",
-              colorReport ? sparse(bytes("06 0a 00 00 00 00 00 02 @29 " + rgb + " @514 5a a5", 520))
-                          : "");
-  }
+// A late wake-up after a request counts towards the 50 ms before its answer, so overshoots do
+// not add up; a sleeper that woke early gains nothing.
+struct Oversleep {
+  const char* name;
+  std::chrono::microseconds late;
+  std::string pauseBeforeAnswer;
+};
+
+class HalvernPacing : public ::testing::TestWithParam<Oversleep> {};
+
+TEST_P(HalvernPacing, TheWaitForAnAnswerCountsTheLateWakeUp) {
+  Rig rig;
+  rig.overslept = GetParam().late;
+  ASSERT_EQ(rig.run([](auto& d) { d.queryModel(); }), "");
+  ASSERT_EQ(rig.lines.size(), 4u);
+  EXPECT_EQ(rig.lines[1], "pause 25000");
+  EXPECT_EQ(rig.lines[2], GetParam().pauseBeforeAnswer);
 }
 
-// Answers the firmware model does not give: their length, ID and command echo decide.
-TEST(HalvernDevice, AnswersAreCheckedAndCut) {
-  const std::string refused = "Keyboard hat den Befehl nicht bestätigt: ";
-  // model query or configuration read, answer, the length it admits to (0: its size), outcome
-  const std::tuple<bool, Bytes, std::size_t, std::string> rows[] = {
-      {false, answer("06 84", 136), 0, "ok 136"},
-      {false, answer("06 84", 135), 0, refused + "06 84 02 03 04 05 06 07"},
-      {false, answer("06 84", 200), 0, "ok 136"},
-      {false, answer("06 84", 520), 4096, "ok 136"},  // longer than the buffer
-      {false, answer("06 83", 136), 0, refused + "06 83 02 03 04 05 06 07"},
-      {false, answer("05 84", 136), 0, refused + "05 84 02 03 04 05 06 07"},
-      {false, {}, 0, refused},
-      {true, answer("06 82", 14), 0, "ok 14"},
-      {true, answer("06 82", 13), 0, refused + "06 82 02 03 04 05 06 07"},
-      {true, answer("06 84", 14), 0, refused + "06 84 02 03 04 05 06 07"},
-  };
-  for (const auto& [model, reply, claimed, outcome] : rows) {
-    SCOPED_TRACE(hexBytes(reply, 2) + " / " + std::to_string(reply.size()));
-    HalvernDevice device(canned({{{}, 520, {reply}, claimed}}), [](auto) {});
-    Bytes response;
-    const std::string failure = failureOf(
-        [&] { response = model ? device.queryModel().response : device.readConfig().response; });
-    EXPECT_EQ(failure.empty() ? "ok " + std::to_string(response.size()) : failure, outcome);
-    EXPECT_EQ(hexBytes(response), hexBytes(reply, response.size()));
-  }
+INSTANTIATE_TEST_SUITE_P(, HalvernPacing,
+                         ::testing::Values(Oversleep{"on time", 0us, "pause 25000"},
+                                           Oversleep{"6 ms late", 6ms, "pause 19000"},
+                                           Oversleep{"late past the answer", 30ms, "pause 0"},
+                                           Oversleep{"woke early", -5ms, "pause 25000"}),
+                         [](const auto& info) { return testName(info.param.name); });
+
+// Every byte of the read block goes back unchanged except those the lighting owns; custom mode
+// (byte 17) is cleared. The colour report follows for effects with a colour.
+struct LightingBytes {
+  HalvernLightingConfig config;
+  std::map<std::size_t, std::uint8_t> changes;  // beyond byte 17, in the written block
+  bool colorReport;
+};
+
+class HalvernLighting : public ::testing::TestWithParam<LightingBytes> {};
+
+TEST_P(HalvernLighting, ChangesOnlyTheEffectsBytes) {
+  const LightingBytes& row = GetParam();
+  // Custom mode on, and no block byte equal to anything the lighting writes.
+  Rig rig([](std::size_t at) -> std::uint8_t { return at == 17 ? 1 : 0x80 | (at & 0x7F); });
+  ASSERT_EQ(rig.run(lighting(row.config)), "");
+  const auto log = rig.backend->log();
+  ASSERT_GE(log.size(), 3u);
+  Bytes expected = report("06 04 00 00 01 00 80 00", 520);
+  std::copy(log[1].bytes.begin() + 8, log[1].bytes.begin() + 136, expected.begin() + 8);
+  expected[17] = 0;
+  for (const auto& [at, value] : row.changes) expected[at] = value;
+  EXPECT_EQ(hex(log[2].bytes), hex(expected));
+  ASSERT_EQ(log.size(), row.colorReport ? 4u : 3u);
+  if (!row.colorReport) return;
+  const RGBColor c = row.config.color;
+  EXPECT_EQ(
+      hex(log[3].bytes),
+      hex(report("06 0a 00 00 00 00 00 02", 520,
+                 {{29, hex(std::vector<std::uint8_t>{c.red, c.green, c.blue})}, {514, "5a a5"}})));
 }
+
+INSTANTIATE_TEST_SUITE_P(, HalvernLighting,
+                         ::testing::Values(
+                             LightingBytes{
+                                 {HalvernEffect::off, {1, 2, 3}, 4, 4, true}, {{18, 0x00}}, false},
+                             LightingBytes{{HalvernEffect::staticColor, {1, 2, 3}, 3, 4, false},
+                                           {{18, 0x01}, {66, 0x03}, {67, 0x00}},
+                                           true},
+                             LightingBytes{{HalvernEffect::staticColor, {0, 0, 0}, 0, 0, true},
+                                           {{18, 0x01}, {66, 0x00}, {67, 0x07}},
+                                           true},
+                             LightingBytes{{HalvernEffect::wave, {1, 2, 3}, 4, 3, true},
+                                           {{18, 0x03}, {70, 0x04}, {71, 0x37}},
+                                           false},
+                             LightingBytes{{HalvernEffect::aurora, {0xff, 0, 0x80}, 2, 1, true},
+                                           {{18, 0x0b}, {86, 0x02}, {87, 0x17}},
+                                           true},
+                             LightingBytes{{HalvernEffect::prism, {1, 2, 3}, 1, 2, false},
+                                           {{18, 0x10}, {96, 0x01}, {97, 0x20}},
+                                           false}),
+                         [](const auto& info) {
+                           return testName(std::string(name(info.param.config.effect)) + " " +
+                                           std::to_string(info.index));
+                         });
+
+// Answers the firmware model does not give: their length, ID and command echo decide.
+struct Answer {
+  const char* name;
+  bool model;  // the model query, else the configuration read
+  Bytes reply;
+  std::size_t claimed;  // the length the backend admits to; 0: the reply's size
+  std::string error;    // "" when taken
+  std::size_t kept;     // the bytes the answer keeps, or the error carries
+};
+
+class HalvernAnswer : public ::testing::TestWithParam<Answer> {};
+
+TEST_P(HalvernAnswer, IsCheckedAndCut) {
+  const Answer& row = GetParam();
+  HalvernDevice device(canned({{{}, 520, {row.reply}, row.claimed}}), [](auto) {});
+  Bytes response;
+  std::string failure;
+  try {
+    response = row.model ? device.queryModel().response : device.readConfig().response;
+  } catch (const ZEPAError& e) {
+    failure = e.description();
+    response = e.response();
+  }
+  EXPECT_TRUE(failure.starts_with(row.error)) << failure;
+  EXPECT_EQ(failure.empty(), row.error.empty()) << failure;
+  EXPECT_EQ(hex(response), hex(std::span(row.reply).first(row.kept)));
+}
+
+const std::string refused = "Keyboard hat den Befehl nicht bestätigt: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    , HalvernAnswer,
+    ::testing::Values(
+        Answer{"config 136", false, numbered("06 84", 136), 0, "", 136},
+        Answer{"config 135", false, numbered("06 84", 135), 0, refused, 135},
+        Answer{"config 200 cut", false, numbered("06 84", 200), 0, "", 136},
+        Answer{"claims past the buffer", false, numbered("06 84", 520), 4096, "", 136},
+        Answer{"wrong command", false, numbered("06 83", 136), 0, refused, 136},
+        Answer{"wrong report ID", false, numbered("05 84", 136), 0, refused, 136},
+        Answer{"empty", false, {}, 0, refused, 0},
+        Answer{"model 14", true, numbered("06 82", 14), 0, "", 14},
+        Answer{"model 13", true, numbered("06 82", 13), 0, refused, 13},
+        Answer{"config answer to the model query", true, numbered("06 84", 14), 0, refused, 14}),
+    [](const auto& info) { return testName(info.param.name); });
 
 // Only the 128-byte block counts, from its first to its last byte; the answer's header may
 // differ between reads.
-TEST(HalvernDevice, WriteBackComparesTheBlock) {
-  const Bytes first = answer("06 84", 136);
-  for (const auto& [changed, unchanged] :
-       {std::pair{-1, true}, {2, true}, {7, true}, {8, false}, {135, false}}) {
-    Bytes second = first;
-    if (changed >= 0) second[changed] ^= 0xFF;
-    HalvernDevice device(canned({{{}, 520, {first, second}}}), [](auto) {});
-    EXPECT_EQ(device.verifyUnchangedConfigWrite(), unchanged) << "byte " << changed;
-  }
+struct WriteBack {
+  const char* name;
+  std::optional<std::size_t> changedByte;
+  bool unchanged;
+};
+
+class HalvernWriteBack : public ::testing::TestWithParam<WriteBack> {};
+
+TEST_P(HalvernWriteBack, ComparesTheBlock) {
+  const Bytes first = numbered("06 84", 136);
+  Bytes second = first;
+  if (GetParam().changedByte) second[*GetParam().changedByte] ^= 0xFF;
+  HalvernDevice device(canned({{{}, 520, {first, second}}}), [](auto) {});
+  EXPECT_EQ(device.verifyUnchangedConfigWrite(), GetParam().unchanged);
 }
+
+INSTANTIATE_TEST_SUITE_P(, HalvernWriteBack,
+                         ::testing::Values(WriteBack{"same", std::nullopt, true},
+                                           WriteBack{"header byte 7", 7, true},
+                                           WriteBack{"first block byte", 8, false},
+                                           WriteBack{"last block byte", 135, false}),
+                         [](const auto& info) { return testName(info.param.name); });
 
 // The first interface with 520-byte reports; detection opens nothing, a connection opens once
 // and closes at the end, an unused one never.
-TEST(HalvernDevice, DiscoveryAndConnection) {
-  const std::pair<std::vector<std::optional<std::int64_t>>, std::string> rows[] = {
-      {{}, "Halvern Corvane Pro wurde nicht per USB gefunden."},
-      {{0, 64, std::nullopt}, "Konfigurationsschnittstelle des Keyboards nicht gefunden."},
-      {{520, 520}, "0 open, 0 SET 06 82, 0 GET, 0 SET 06 82, 0 GET, 0 close"},
-      {{std::nullopt, 521, 520}, "2 open, 2 SET 06 82, 2 GET, 2 SET 06 82, 2 GET, 2 close"}};
-  for (const auto& [sizes, outcome] : rows) {
-    std::vector<CannedBackend::Interface> interfaces;
-    for (auto size : sizes) interfaces.push_back({{}, size, {answer("06 82", 14)}});
-    auto backend = canned(interfaces);
-    EXPECT_EQ(HalvernDevice::isConnected(backend), outcome.ends_with("close")) << outcome;
-    const std::string failure = failureOf([&] {
-      HalvernDevice device(backend, [](auto) {});
-      device.queryModel(), device.queryModel();
-    });
-    EXPECT_EQ(failure.empty() ? backend->events : failure, outcome);
-  }
+struct Discovery {
+  const char* name;
+  std::vector<std::optional<std::int64_t>> sizes;
+  std::string outcome;  // the error, or the events on the interfaces
+};
+
+class HalvernDiscovery : public ::testing::TestWithParam<Discovery> {};
+
+TEST_P(HalvernDiscovery, TakesTheConfigurationInterface) {
+  const Discovery& row = GetParam();
+  std::vector<CannedBackend::Interface> interfaces;
+  for (auto size : row.sizes) interfaces.push_back({{}, size, {numbered("06 82", 14)}});
+  auto backend = canned(interfaces);
+  EXPECT_EQ(HalvernDevice::isConnected(backend), row.outcome.ends_with("close"));
+  const std::string failure = failureOf([&] {
+    HalvernDevice device(backend, [](auto) {});
+    device.queryModel();
+    device.queryModel();
+  });
+  EXPECT_EQ(failure.empty() ? backend->events : failure, row.outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HalvernDiscovery,
+    ::testing::Values(
+        Discovery{"no keyboard", {}, "Halvern Corvane Pro wurde nicht per USB gefunden."},
+        Discovery{"no 520-byte interface",
+                  {0, 64, std::nullopt},
+                  "Konfigurationsschnittstelle des Keyboards nicht gefunden."},
+        Discovery{
+            "first of two", {520, 520}, "0 open, 0 SET 06 82, 0 GET, 0 SET 06 82, 0 GET, 0 close"},
+        Discovery{"after others",
+                  {std::nullopt, 521, 520},
+                  "2 open, 2 SET 06 82, 2 GET, 2 SET 06 82, 2 GET, 2 close"}),
+    [](const auto& info) { return testName(info.param.name); });
+
+TEST(HalvernDevice, AnUnusedConnectionIsNeverOpened) {
   auto unused = canned({{{}, 520}});
   HalvernDevice(unused, [](auto) {});
-  EXPECT_EQ(unused->events, "") << "closed an interface it never opened";
+  EXPECT_EQ(unused->events, "");
 }
 
 TEST(HalvernDevice, WithoutABackendThereIsNoKeyboard) {

@@ -29,5 +29,17 @@ TEST(SystemCalendar, SplitsInTheSystemTimeZone) {
   tzset();
 }
 
+// The device counts a late wake-up from what the sleeper reports, so the real one must report
+// at least what it was asked.
+TEST(RealSleeper, ReportsAtLeastThePauseAsked) {
+  EXPECT_GE(realSleeper()(std::chrono::microseconds(1000)), std::chrono::microseconds(1000));
+}
+
+// Injected sleepers that report nothing slept exactly the time asked.
+TEST(Sleeper, ThatReportsNothingSleptThePauseAsked) {
+  const Sleeper silent = [](std::chrono::microseconds) {};
+  EXPECT_EQ(silent(std::chrono::microseconds(25000)), std::chrono::microseconds(25000));
+}
+
 }  // namespace
 }  // namespace zepa

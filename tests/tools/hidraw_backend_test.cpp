@@ -7,11 +7,13 @@
 #include <fstream>
 
 #include "protocol/hid/hid.hpp"
-#include "tests/sim/report_bytes.hpp"
+#include "tests/support/report_bytes.hpp"
 #include "tests/support/sim_mount.hpp"
 
 namespace zepa::hid {
 namespace {
+
+using test::PrintTo;
 
 namespace fs = std::filesystem;
 using test::hex;
@@ -156,7 +158,7 @@ Exchange exchange(Device& device, bool halvern, const std::string& head) {
   return e;
 }
 
-TEST(HidrawOnSim, DiscoveryAndFeatureReportsAsTheKeyboardSawThem) {
+TEST(HidrawOnSim, DiscoveryListsTheKeyboardsInterfaces) {
   // Eight unrelated devices first put the ZEPA nodes at hidraw8, 9 and 10.
   test::SimMount sim({"--extra-devices", "8"});
   ZEPA_REQUIRE_SIM(sim);
@@ -166,77 +168,98 @@ TEST(HidrawOnSim, DiscoveryAndFeatureReportsAsTheKeyboardSawThem) {
   EXPECT_EQ(describe(backend->copyDevices(0x258A, 0x010C), true),
             "258a 10c 1 6 0, 258a 10c ff00 1 208");
   EXPECT_EQ(describe(backend->copyDevices(0x0C45, 0x800B)), "");
-  // Report ID 0 travels without its byte in the caller's buffer, ID 6 with it.
-  const struct {
-    bool halvern;
-    std::string head, node, answerStart;
-  } rows[] = {
-      {false, "04 18", "hidraw10 0 ", "04 18 00 01"},
-      {false, "01 02 03 04 05", "hidraw10 0 ", "01 02 03 01 00"},
-      {true, "06 82 01 00 01 00 06", "hidraw12 6 ", "06 82"},
-      {true, "06 84 00 00 01 00 80 00", "hidraw12 6 ", "06 84"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.head);
-    auto device = configInterface(*backend, row.halvern);
-    ASSERT_TRUE(device);
-    const auto before = sim.readLog().size();
-    const auto e = exchange(*device, row.halvern, row.head);
-    EXPECT_EQ(e.statuses, "0 0 0");
-    EXPECT_EQ(e.answer.size(), e.sent.size());
-    EXPECT_TRUE(hex(e.answer).starts_with(row.answerStart)) << hex(e.answer);
-    std::vector<std::string> logged;
-    for (const auto& entry : sim.readLog())
-      logged.push_back(entry.node + " " + std::to_string(entry.id) + " " + entry.op + " " +
-                       hex(entry.bytes));
-    logged.erase(logged.begin(), logged.begin() + static_cast<std::ptrdiff_t>(before));
-    EXPECT_EQ(logged, (std::vector<std::string>{row.node + "SET " + hex(e.sent),
-                                                row.node + "GET " + hex(e.answer)}));
-  }
 }
 
-// Each injected fault as the device layer reports it, and what is left afterwards:
-// "open set get | answer length: its first bytes | reopen, devices found".
-TEST(HidrawOnSim, FaultsMapToIOReturn) {
-  const struct {
-    const char* fault;
-    bool halvern;
-    std::string outcome;
-  } rows[] = {
-      {"open:EACCES", false, "e00002e2 |  | e00002e2 3"},
-      {"set:1:EPIPE", false, "0 e000404f 0 | 64: 00 00 00 01 00 00 00 00 | 0 3"},
-      {"get:1:EIO", false, "0 0 e00002ca |  | 0 3"},
-      {"get:1:short:10", false, "0 0 0 | 10: 04 18 00 01 00 00 00 00 | 0 3"},
-      {"get:1:short:10", true, "0 0 0 | 10: 06 82 01 00 01 00 06 00 | 0 2"},
-      {"get:1:nak", false, "0 0 0 | 64: 00 00 00 00 00 00 00 00 | 0 3"},
-      {"get:1:nak", true, "0 0 0 | 520: 00 00 00 00 00 00 00 00 | 0 2"},
-      // A cable pulled mid-transfer, as usbcore and some host controllers report it first.
-      {"set:1:ESHUTDOWN", false, "0 e00002c0 0 | 64: 00 00 00 01 00 00 00 00 | 0 3"},
-      {"get:1:EPROTO", true, "0 0 e00002ca |  | 0 2"},
-      {"get:1:EILSEQ", false, "0 0 e00002ca |  | 0 3"},
-      // Pulled out between the write and the read: nothing answers after it.
-      {"unplug:2", false, "0 0 e00002c0 |  | e00002c0 0"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.fault) + (row.halvern ? " halvern" : " zepa"));
-    test::SimMount sim({"--fail", row.fault, row.halvern ? "--halvern" : "--zepa"});
-    ZEPA_REQUIRE_SIM(sim);
-    const auto backend = makeHidrawBackend(sim.root());
-    auto device = configInterface(*backend, row.halvern);
-    ASSERT_TRUE(device);
-    const auto e = exchange(*device, row.halvern, row.halvern ? "06 82 01 00 01 00 06" : "04 18");
-    std::string outcome = e.statuses + " | ";
-    if (!e.answer.empty())
-      outcome += std::to_string(e.answer.size()) + ": " +
-                 hex(std::span(e.answer).first(std::min<std::size_t>(e.answer.size(), 8)));
-    device->close();
-    const auto found =
-        (row.halvern ? backend->copyDevices(0x258A, 0x010C) : backend->copyDevices(0x0C45, 0x800A))
-            .size();
-    outcome += " | " + status(device->open()) + " " + std::to_string(found);
-    EXPECT_EQ(outcome, row.outcome);
-  }
+// Report ID 0 travels without its byte in the caller's buffer, ID 6 with it.
+struct Transfer {
+  const char* name;
+  bool halvern;
+  std::string head, node, answerStart;
+};
+
+class HidrawTransfer : public ::testing::TestWithParam<Transfer> {};
+
+TEST_P(HidrawTransfer, ReachesTheKeyboardAsSent) {
+  const Transfer& row = GetParam();
+  // Eight unrelated devices first put the ZEPA nodes at hidraw8, 9 and 10.
+  test::SimMount sim({"--extra-devices", "8"});
+  ZEPA_REQUIRE_SIM(sim);
+  const auto backend = makeHidrawBackend(sim.root());
+  auto device = configInterface(*backend, row.halvern);
+  ASSERT_TRUE(device);
+  const auto e = exchange(*device, row.halvern, row.head);
+  EXPECT_EQ(e.statuses, "0 0 0");
+  EXPECT_EQ(e.answer.size(), e.sent.size());
+  EXPECT_TRUE(hex(e.answer).starts_with(row.answerStart)) << hex(e.answer);
+  std::vector<std::string> logged;
+  for (const auto& entry : sim.readLog())
+    logged.push_back(entry.node + " " + std::to_string(entry.id) + " " + entry.op + " " +
+                     hex(entry.bytes));
+  EXPECT_EQ(logged, (std::vector<std::string>{row.node + "SET " + hex(e.sent),
+                                              row.node + "GET " + hex(e.answer)}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    , HidrawTransfer,
+    ::testing::Values(
+        Transfer{"zepa_begin", false, "04 18", "hidraw10 0 ", "04 18 00 01"},
+        Transfer{"zepa_echo", false, "01 02 03 04 05", "hidraw10 0 ", "01 02 03 01 00"},
+        Transfer{"halvern_model_query", true, "06 82 01 00 01 00 06", "hidraw12 6 ", "06 82"},
+        Transfer{"halvern_config_read", true, "06 84 00 00 01 00 80 00", "hidraw12 6 ", "06 84"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each injected fault as the device layer reports it, and what is left afterwards.
+struct Fault {
+  const char* name;
+  const char* fault;
+  bool halvern;
+  std::string statuses;     // open, set and get
+  std::string answerStart;  // its size and first bytes, "" when the read failed
+  std::string reopen;
+  std::size_t found;  // configuration and other interfaces still listed
+};
+
+class HidrawFault : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(HidrawFault, MapsToIOReturn) {
+  const Fault& row = GetParam();
+  test::SimMount sim({"--fail", row.fault, row.halvern ? "--halvern" : "--zepa"});
+  ZEPA_REQUIRE_SIM(sim);
+  const auto backend = makeHidrawBackend(sim.root());
+  auto device = configInterface(*backend, row.halvern);
+  ASSERT_TRUE(device);
+  const auto e = exchange(*device, row.halvern, row.halvern ? "06 82 01 00 01 00 06" : "04 18");
+  EXPECT_EQ(e.statuses, row.statuses);
+  const std::string answer =
+      e.answer.empty()
+          ? ""
+          : std::to_string(e.answer.size()) + ": " +
+                hex(std::span(e.answer).first(std::min<std::size_t>(e.answer.size(), 8)));
+  EXPECT_EQ(answer, row.answerStart);
+  device->close();
+  EXPECT_EQ(status(device->open()), row.reopen);
+  EXPECT_EQ(
+      (row.halvern ? backend->copyDevices(0x258A, 0x010C) : backend->copyDevices(0x0C45, 0x800A))
+          .size(),
+      row.found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HidrawFault,
+    ::testing::Values(
+        Fault{"open_EACCES", "open:EACCES", false, "e00002e2", "", "e00002e2", 3},
+        Fault{"set_EPIPE", "set:1:EPIPE", false, "0 e000404f 0", "64: 00 00 00 01 00 00 00 00", "0",
+              3},
+        Fault{"get_EIO", "get:1:EIO", false, "0 0 e00002ca", "", "0", 3},
+        Fault{"zepa_short_read", "get:1:short:10", false, "0 0 0", "10: 04 18 00 01 00 00 00 00",
+              "0", 3},
+        Fault{"halvern_short_read", "get:1:short:10", true, "0 0 0", "10: 06 82 01 00 01 00 06 00",
+              "0", 2},
+        Fault{"zepa_nak", "get:1:nak", false, "0 0 0", "64: 00 00 00 00 00 00 00 00", "0", 3},
+        Fault{"halvern_nak", "get:1:nak", true, "0 0 0", "520: 00 00 00 00 00 00 00 00", "0", 2},
+        // Pulled out between the write and the read: nothing answers after it.
+        Fault{"unplugged_before_the_read", "unplug:2", false, "0 0 e00002c0", "", "e00002c0", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // flock on the simulator's FUSE nodes: the file system has no lock handler, so the kernel
 // keeps the locks itself, as it does for the real character devices.

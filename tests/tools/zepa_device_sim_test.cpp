@@ -6,12 +6,15 @@
 #include <nlohmann/json.hpp>
 
 #include "protocol/zepa_device.hpp"
+#include "tests/support/report_bytes.hpp"
 #include "tests/support/sim_mount.hpp"
 
 // The device through a mounted zepa-sim and the real hidraw backend: what the simulator's
 // log and state file show is what reached the kernel interface.
 namespace zepa {
 namespace {
+
+using test::PrintTo;
 
 using namespace std::chrono_literals;
 
@@ -30,45 +33,53 @@ std::string traffic(const test::SimMount& sim) {
   return out;
 }
 
+struct Command {
+  const char* name;
+  std::function<void(ZEPADevice&)> run;
+  std::string calls;
+  const char* pointer;  // where in the state file the result shows
+  std::string state;
+};
+
+class ZEPADeviceSim : public ::testing::TestWithParam<Command> {};
+
 // Faults on this path are covered twice already: the hidraw backend test maps each to its
 // status, the device test stops each sequence at it.
-TEST(ZEPADeviceSim, CommandsReachTheFirmware) {
-  const struct {
-    std::function<void(ZEPADevice&)> run;
-    std::string calls;
-    const char* pointer;  // where in the state file the result shows
-    std::string state;
-  } cases[] = {
-      {lighting, "04 18, GET, 04 13, GET, 0b 00, 04 02, GET, 04 f0", "/lighting/report",
-       R"("0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55")"},
-      {clock, "04 18, GET, 04 28, GET, 00 01, GET, 04 02, GET", "/clock",
-       R"({"profile":1,"year":2025,"month":3,"day":9,"hour":14,"minute":5,"second":7,"weekday":0})"},
-      {keys,
-       "04 18, GET, 04 13, GET, 80 00, 04 02, GET, 04 f0, 04 18, GET, 04 23, GET, 00 00, 00 00, "
-       "00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, GET, 04 02, GET, 04 f0, GET",
-       "/perKeyColors", R"([{"index":142,"key":142,"red":1,"green":2,"blue":3}])"},
-      {fnRemap,
-       "04 18, GET, 04 27, GET, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, "
-       "04 02, GET, 04 f0, GET",
-       "/fnRemaps", R"([{"index":55,"action":2,"param1":0,"param2":41,"param3":0}])"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.pointer);
-    test::SimMount sim({"--zepa"});
-    ZEPA_REQUIRE_SIM(sim);
-    std::vector<std::chrono::microseconds> pauses;
-    ZEPADevice device(
-        hid::makeHidrawBackend(sim.root()), [&](auto d) { pauses.push_back(d); },
-        [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; });
-    c.run(device);
-    EXPECT_EQ(traffic(sim), c.calls);
-    const auto count = std::count(c.calls.begin(), c.calls.end(), ',') + 1;
-    EXPECT_EQ(pauses, std::vector(count, std::chrono::microseconds(35ms)));
-    const nlohmann::json state = sim.stateJson("zepa");
-    EXPECT_EQ(state.at(nlohmann::json::json_pointer(c.pointer)), nlohmann::json::parse(c.state))
-        << state.dump();
-  }
+TEST_P(ZEPADeviceSim, CommandReachesTheFirmware) {
+  const Command& c = GetParam();
+  test::SimMount sim({"--zepa"});
+  ZEPA_REQUIRE_SIM(sim);
+  std::vector<std::chrono::microseconds> pauses;
+  ZEPADevice device(
+      hid::makeHidrawBackend(sim.root()), [&](auto d) { pauses.push_back(d); },
+      [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; });
+  c.run(device);
+  EXPECT_EQ(traffic(sim), c.calls);
+  const auto count = std::count(c.calls.begin(), c.calls.end(), ',') + 1;
+  EXPECT_EQ(pauses, std::vector(count, std::chrono::microseconds(35ms)));
+  const nlohmann::json state = sim.stateJson("zepa");
+  EXPECT_EQ(state.at(nlohmann::json::json_pointer(c.pointer)), nlohmann::json::parse(c.state))
+      << state.dump();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    , ZEPADeviceSim,
+    ::testing::Values(
+        Command{"setLighting", lighting, "04 18, GET, 04 13, GET, 0b 00, 04 02, GET, 04 f0",
+                "/lighting/report", R"("0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55")"},
+        Command{
+            "syncClock", clock, "04 18, GET, 04 28, GET, 00 01, GET, 04 02, GET", "/clock",
+            R"({"profile":1,"year":2025,"month":3,"day":9,"hour":14,"minute":5,"second":7,"weekday":0})"},
+        Command{"setPerKeyRGB", keys,
+                "04 18, GET, 04 13, GET, 80 00, 04 02, GET, 04 f0, 04 18, GET, 04 23, GET, "
+                "00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, GET, 04 02, GET, "
+                "04 f0, GET",
+                "/perKeyColors", R"([{"index":142,"key":142,"red":1,"green":2,"blue":3}])"},
+        Command{"setRemaps_Fn", fnRemap,
+                "04 18, GET, 04 27, GET, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, 00 00, "
+                "00 00, 00 00, 04 02, GET, 04 f0, GET",
+                "/fnRemaps", R"([{"index":55,"action":2,"param1":0,"param2":41,"param3":0}])"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zepa

@@ -60,7 +60,7 @@ class StepSleeper {
  public:
   explicit StepSleeper(Sleeper base) : base_(base), current_(std::move(base)) {}
   Sleeper forwarding() {
-    return [this](std::chrono::microseconds pause) { current_(pause); };
+    return [this](std::chrono::microseconds pause) { return current_(pause); };
   }
   template <typename Work>
   void run(DeviceContext& context, const char* label, int pauses, Work&& work) {

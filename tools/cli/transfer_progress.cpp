@@ -13,7 +13,7 @@ Sleeper TransferProgress::wrap(Sleeper inner) {
     ++seen_;
     // 100 % is kept for finish(): a pause more than planned must not look like the end.
     show(std::min(99, seen_ * 100 / pauses_));
-    inner(pause);
+    return inner(pause);
   };
 }
 

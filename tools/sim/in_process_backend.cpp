@@ -112,7 +112,7 @@ void InProcessBackend::clearLog() {
 void InProcessBackend::addFault(std::string_view fault) {
   simulator_->addFault(fault);
 }
-ZepaFirmware& InProcessBackend::zepa() {
+ZEPAFirmware& InProcessBackend::zepa() {
   return simulator_->zepa();
 }
 HalvernFirmware& InProcessBackend::halvern() {

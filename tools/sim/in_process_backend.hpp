@@ -29,7 +29,7 @@ class InProcessBackend : public zepa::hid::Backend {
 
   // The models, for state checks and test hooks. Not locked: use them while no device call
   // runs.
-  ZepaFirmware& zepa();
+  ZEPAFirmware& zepa();
   HalvernFirmware& halvern();
   nlohmann::json zepaState() const;
   nlohmann::json halvernState() const;

@@ -77,7 +77,7 @@ class Simulator {
   // Called (under the lock) when the keyboards disappear; it must not call back in.
   void onUnplug(std::function<void()> callback);
 
-  ZepaFirmware& zepa() { return zepa_; }
+  ZEPAFirmware& zepa() { return zepa_; }
   HalvernFirmware& halvern() { return halvern_; }
 
  private:
@@ -94,7 +94,7 @@ class Simulator {
   SimulatedTree tree_;
   FaultPlan faults_;
   ReportLog log_;
-  ZepaFirmware zepa_;
+  ZEPAFirmware zepa_;
   HalvernFirmware halvern_;
   bool unplugged_ = false;
   std::optional<std::filesystem::path> stateFolder_;

@@ -35,12 +35,12 @@ constexpr std::uint8_t kPerKeyMode = 0x80;
 constexpr std::uint8_t kLastEffect = 19;
 constexpr std::size_t kHeaderCountByte = 8;
 
-bool isCommand(const ZepaFirmware::Report& report, std::uint8_t command) {
+bool isCommand(const ZEPAFirmware::Report& report, std::uint8_t command) {
   return report[0] == kCommand && report[1] == command;
 }
 
 // A bare command report: the two command bytes and nothing else.
-bool isBareCommand(const ZepaFirmware::Report& report) {
+bool isBareCommand(const ZEPAFirmware::Report& report) {
   return report[0] == kCommand &&
          (report[1] == kBegin || report[1] == kApply || report[1] == kEnd) &&
          std::all_of(report.begin() + 2, report.end(), [](std::uint8_t b) { return b == 0; });
@@ -50,7 +50,7 @@ bool hasTrailer(std::span<const std::uint8_t> bytes, std::size_t at) {
   return bytes[at] == 0xAA && bytes[at + 1] == 0x55;
 }
 
-nlohmann::json slots(const ZepaFirmware::Block& block, bool colours) {
+nlohmann::json slots(const ZEPAFirmware::Block& block, bool colours) {
   nlohmann::json list = nlohmann::json::array();
   // Slot 0 is never written and the last slot holds the trailer.
   for (std::size_t index = 1; index <= 142; ++index) {
@@ -74,7 +74,7 @@ nlohmann::json slots(const ZepaFirmware::Block& block, bool colours) {
 
 }  // namespace
 
-void ZepaFirmware::receive(std::span<const std::uint8_t> bytes) {
+void ZEPAFirmware::receive(std::span<const std::uint8_t> bytes) {
   Report report{};
   std::copy_n(bytes.begin(), std::min(bytes.size(), reportSize), report.begin());
   last_ = report;
@@ -136,20 +136,20 @@ void ZepaFirmware::receive(std::span<const std::uint8_t> bytes) {
   reject("data without header");
 }
 
-ZepaFirmware::Report ZepaFirmware::answer() const {
+ZEPAFirmware::Report ZEPAFirmware::answer() const {
   Report answer{};
   std::copy_n(last_.begin(), 3, answer.begin());
   answer[3] = 0x01;
   return answer;
 }
 
-void ZepaFirmware::reject(std::string reason) {
+void ZEPAFirmware::reject(std::string reason) {
   ++rejected_;
   lastError_ = std::move(reason);
   phase_ = Phase::failed;
 }
 
-void ZepaFirmware::apply() {
+void ZEPAFirmware::apply() {
   const std::span<const std::uint8_t> data(pending_.data(), expected_ * reportSize);
   switch (kind_) {
     case 0x13: {
@@ -183,7 +183,7 @@ void ZepaFirmware::apply() {
   phase_ = Phase::idle;
 }
 
-nlohmann::json ZepaFirmware::state() const {
+nlohmann::json ZEPAFirmware::state() const {
   nlohmann::json state;
   if (lighting_) {
     const Report& r = *lighting_;

@@ -14,7 +14,7 @@
 // command arrives and acknowledges every read-back.
 namespace zepa::sim {
 
-class ZepaFirmware {
+class ZEPAFirmware {
  public:
   static constexpr std::size_t reportSize = 64;
   static constexpr std::size_t blockSize = 576;
