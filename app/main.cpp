@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/launch/zepa_control_app.hpp"
 
 int main(int argc, char** argv) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Halvern operations with real pauses through a mounted zepa-sim, each against the time
 // its fixed pauses alone take. Every iteration builds a fresh device, as the application does.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes into every stored-document decoder: none may crash or throw, and whatever
 // decodes must encode and decode again to the same value.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyboards' answers, as any device with the right IDs may give them, through both device
 // classes: a scripted backend hands out the fuzz input as the status and bytes of each read
 // and the status of each write. Every operation must complete or end in a ZEPAError.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepa-keymap's command line, split at NUL bytes into arguments: every call either gives a
 // request whose pairs the writer can use or ends in a KeymapError with a German sentence.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target's entry point once over each file named on the command line.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as the settings file, read through the real store: no crash, no Qt warning on
 // the terminal, and a file the store calls readable gives back every value it holds.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sysfs text as the kernel or a strange driver may present it, through the real readers: the
 // hidraw backend's uevent (HID_ID) and the key-map tool's id/vendor and id/product files.
 // Input: vendor and product to look for (4 bytes), then uevent, vendor and product text

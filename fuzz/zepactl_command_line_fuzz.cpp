@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepactl's command line, split at NUL bytes into arguments, dates included: every call is
 // either a complete request or a UsageError with a German sentence; nothing else escapes.
 #include <cstddef>

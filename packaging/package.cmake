@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian package: "cpack -G DEB" in the build tree makes zepa-control_<version>_<arch>.deb
 # with the programs, desktop data, udev rules, user units, manual pages and licence. The
 # simulator (component "simulator") stays out of it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/halvern_key_map.hpp"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/halvern_records.hpp"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/pacing.hpp"
 
 #include <ctime>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/uuid.hpp"
 
 #include <random>

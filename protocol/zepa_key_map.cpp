@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/zepa_key_map.hpp"
 
 #include <vector>

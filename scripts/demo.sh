@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds ZEPA Control and starts it against the keyboard simulator with both keyboards attached.
 # Usage: scripts/demo.sh [zepa-sim options…]   e.g. --halvern, or --fail unplug:30
 # The simulator runs in a temporary folder that is unmounted and removed when the window closes.

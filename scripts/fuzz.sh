@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang, replays every recorded finding, then runs each
 # target for SECONDS (default 60; decoders_fuzz twice that) from its seed corpus in
 # fuzz/corpus/<target>, as many at once as there are cores. Ends with executions and covered

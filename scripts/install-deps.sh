@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs every Debian package the project needs to build, test and run its demo.
 # Idempotent: does nothing when everything is present. Uses sudo when not root.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package from an already built tree and checks it: its contents and
 # dependencies, lintian, and every unpacked program's --version.
 # Usage: scripts/package-check.sh [BUILD_DIR]   (default: build, as scripts/test.sh leaves it)

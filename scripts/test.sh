@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, configures, builds and runs every test.
 # Usage: scripts/test.sh [BUILD_DIR] [extra cmake arguments…]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the model, runner and key-map-child tests (tests/app) and the programs they start
 # under ThreadSanitizer and runs them. Qt is not instrumented; tests/tsan.supp names the Qt
 # frames whose synchronisation TSan cannot see, each with its reason.

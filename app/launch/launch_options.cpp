@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/launch/launch_options.hpp"
 
 #include "protocol/version.hpp"

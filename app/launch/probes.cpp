@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/launch/probes.hpp"
 
 #include <QSaveFile>

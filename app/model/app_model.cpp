@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/model/app_model.hpp"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <QStringList>
 
 #include "app/model/app_model.hpp"

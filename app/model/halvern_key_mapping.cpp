@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/model/halvern_key_mapping.hpp"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/model/profile_store.hpp"
 
 #include <exception>

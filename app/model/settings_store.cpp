@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/model/settings_store.hpp"
 
 #include <atomic>

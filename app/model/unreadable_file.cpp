@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/model/unreadable_file.hpp"
 
 #include <QDir>

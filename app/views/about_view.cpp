@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/about_view.hpp"
 
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/calibration_view.hpp"
 
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/color_button.hpp"
 
 #include <QColorDialog>

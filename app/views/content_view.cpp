@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/content_view.hpp"
 
 #include <QComboBox>

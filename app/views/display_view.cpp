@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/display_view.hpp"
 
 #include <QFrame>

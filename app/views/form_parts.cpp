@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/form_parts.hpp"
 
 #include <QAbstractButton>

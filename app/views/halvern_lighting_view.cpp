@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/halvern_lighting_view.hpp"
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/halvern_remap_view.hpp"
 
 #include <QHBoxLayout>

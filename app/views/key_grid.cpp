@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/key_grid.hpp"
 
 #include <QPainter>

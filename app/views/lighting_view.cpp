@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/lighting_view.hpp"
 
 #include <QButtonGroup>

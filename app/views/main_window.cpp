@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/main_window.hpp"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/per_key_view.hpp"
 
 #include <QHBoxLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/remap_view.hpp"
 
 #include <QHBoxLayout>

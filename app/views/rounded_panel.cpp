@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/rounded_panel.hpp"
 
 #include <QPainter>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/settings_view.hpp"
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/symbols.hpp"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/views/unsupported_halvern_view.hpp"
 
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/hid/exclusive_lock.hpp"
 
 #include <sys/file.h>

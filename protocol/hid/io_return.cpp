@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/hid/io_return.hpp"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/hid/linux_keycodes.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/hid/report_descriptor.hpp"
 
 #include <algorithm>

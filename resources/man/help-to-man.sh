@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # help-to-man.sh PROGRAM DESCRIPTION DATE OUT.1.gz
 # Turns PROGRAM's --help into a German manual page. The help texts keep one layout: the first
 # line "Aufruf: …", then description paragraphs, then sections whose heading ends in ":" with

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Manual pages are made from each program's own --help and --version output at build time,
 # so a page cannot say something the program does not.
 set(ZEPA_MAN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/help-to-man.sh)

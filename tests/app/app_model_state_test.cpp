@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <QSignalSpy>
 
 #include "model_test_support.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepactl restore --watch against zepa-sim, with a private D-Bus daemon standing in for the
 // system bus: it restores at start, again when logind announces the end of sleep, and not on
 // a look-alike signal from anyone else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stores through a real start of the model: what cannot be read is kept beside the file
 // under a name that says so, the user is told once, the defaults are used; a lock left by a
 // killed write never stalls the next one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/halvern_device.hpp"
 
 #include <gtest/gtest.h>

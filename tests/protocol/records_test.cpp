@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/records.hpp"
 
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/zepa_error.hpp"
 
 #include <gtest/gtest.h>

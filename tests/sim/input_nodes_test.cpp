@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepa-sim --all-input-nodes: the input nodes hid-generic gives each application collection,
 // the key map their HID device shares between them, and zepa-keymap on that tree.
 #include <fcntl.h>

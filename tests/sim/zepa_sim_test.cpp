@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <linux/input.h>

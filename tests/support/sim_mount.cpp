@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/sim_mount.hpp"
 
 #include <fcntl.h>

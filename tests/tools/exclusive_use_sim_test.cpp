@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One program at a time per keyboard, with real processes against zepa-sim: programs started
 // together take turns and every sequence arrives whole; a node someone never lets go of makes
 // the others give up after the wait with the German sentence, having sent nothing.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # install_check.sh SOURCE BUILD
 # Installs BUILD with the README's own install command into a temporary root, then checks the
 # user units there: systemd-analyze verifies them, every program they start is installed, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --help and --version of the programs: German text on standard output, exit 0, nothing else
 // done (zepa-control opens no window and needs no display for them).
 #include <gtest/gtest.h>

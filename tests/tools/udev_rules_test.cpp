@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device access and restore rules run through the real udev rules engine: `udevadm test`
 // on a made-up sysfs tree, mounted over /sys in a private mount namespace, tells which nodes get
 // the uaccess tag and which ask the user's systemd for the restore.

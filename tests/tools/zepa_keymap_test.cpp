@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepa-keymap: the whole-map writes against recording keycode tables, and the real program
 // against a mounted simulator.
 #include <gtest/gtest.h>

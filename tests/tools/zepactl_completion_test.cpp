@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bash completion as bash runs it: the script is sourced, _zepactl called on a command line,
 // and the candidates read back.
 #include <gtest/gtest.h>

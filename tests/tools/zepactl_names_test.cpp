@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The names zepactl takes for modes, effects and keys, and how it shows what it was given.
 #include <gtest/gtest.h>
 

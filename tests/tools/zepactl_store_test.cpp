@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What zepactl stores and reads back as a real process against zepa-sim: --save agreeing with
 // restore, profile export and import, and the node survey of list and diagnose.
 #include <gtest/gtest.h>

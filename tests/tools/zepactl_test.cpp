@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepactl as a real process against zepa-sim: every command, the usage errors that must send
 // nothing, and restoring what the application stored; plus the progress line and the
 // verification mismatch against the in-process keyboards.

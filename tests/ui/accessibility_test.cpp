@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>

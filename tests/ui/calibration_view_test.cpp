@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepactl's help texts, one per command, in German like the rest of the user interface.
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/cli_names.hpp"
 
 #include <array>

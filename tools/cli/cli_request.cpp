@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/cli_request.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/device_commands.hpp"
 
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/diagnose.hpp"
 
 #include <sys/utsname.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/keymap_tool.hpp"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepactl [--device-root DIR] COMMAND …: the keyboards' operations for scripts, and the
 // restoring of the stored settings after a keyboard is plugged in again.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/node_survey.hpp"
 
 #include <fcntl.h>

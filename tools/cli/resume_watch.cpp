@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/resume_watch.hpp"
 
 #include <QCoreApplication>

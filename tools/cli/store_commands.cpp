@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/store_commands.hpp"
 
 #include <algorithm>

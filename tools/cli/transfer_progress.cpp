@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/cli/transfer_progress.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <fcntl.h>
 #include <linux/input.h>
 #include <sys/ioctl.h>

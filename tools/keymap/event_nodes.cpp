@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/keymap/event_nodes.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/keymap/key_map_writer.hpp"
 
 #include <array>

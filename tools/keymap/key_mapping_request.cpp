@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/keymap/key_mapping_request.hpp"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sim/fault_plan.hpp"
 
 #include <cerrno>

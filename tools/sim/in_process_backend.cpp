@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sim/in_process_backend.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sim/report_log.hpp"
 
 #include <cinttypes>

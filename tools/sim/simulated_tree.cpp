@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sim/simulated_tree.hpp"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sim/simulator.hpp"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sim/zepa_firmware.hpp"
 
 #include <algorithm>

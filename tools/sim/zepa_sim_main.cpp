@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zepa-sim ROOT [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes] [--log FILE]
 //          [--fail FAULT]…
 // Both keyboards' firmware behind a sysfs-like tree (ROOT/sys) and FUSE device nodes
