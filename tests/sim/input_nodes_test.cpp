@@ -25,23 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string listing(const fs::path& folder) {
-  std::set<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error))
-    names.insert(entry.path().filename().string());
-  std::string text;
-  for (const auto& name : names) text += (text.empty() ? "" : " ") + name;
-  return text;
-}
-
 // EVIOCGKEYCODE_V2 / EVIOCSKEYCODE_V2 by scancode on a device node: the key code read, "ok"
 // for a write, or the errno's name.
 std::string keyCall(const fs::path& node, std::uint32_t scancode, std::optional<unsigned> set) {

@@ -34,24 +34,6 @@ using test::PrintTo;
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  std::string text;
-  for (const auto& name : names) text += (text.empty() ? "" : " ") + name;
-  return text;
-}
-
 // An open device node; ioctls give their result or -errno.
 struct Node {
   int fd, error;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -143,6 +144,24 @@ nlohmann::json SimMount::stateJson(std::string_view keyboard) const {
   if (!state.is_discarded()) return state;
   ADD_FAILURE() << "state file for " << keyboard << " is missing or not JSON";
   return nullptr;
+}
+
+std::string readText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string listing(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::string text;
+  for (const auto& name : names) text += (text.empty() ? "" : " ") + name;
+  return text;
 }
 
 }  // namespace zepa::test

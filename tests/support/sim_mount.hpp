@@ -62,6 +62,11 @@ class SimMount {
   bool unavailable_ = false;
 };
 
+// A file's whole text, and a folder's entries sorted and joined by spaces ("" when missing):
+// what the simulator's tree holds, in a form a comparison prints in one line.
+std::string readText(const std::filesystem::path& path);
+std::string listing(const std::filesystem::path& folder);
+
 }  // namespace zepa::test
 
 // Skips the test without FUSE (fails it under CI=true); fails it when the simulator broke.
