@@ -15,14 +15,20 @@
 
 namespace zepa::test {
 
-// The error text an operation ends in, or "" when it completed.
-inline std::string failureOf(const std::function<void()>& operation) {
+// What an operation ended in: its error, or nothing when it completed.
+inline std::optional<ZEPAError> errorOf(const std::function<void()>& operation) {
   try {
     operation();
   } catch (const ZEPAError& error) {
-    return error.description();
+    return error;
   }
-  return "";
+  return std::nullopt;
+}
+
+// The error text an operation ends in, or "" when it completed.
+inline std::string failureOf(const std::function<void()>& operation) {
+  const auto error = errorOf(operation);
+  return error ? error->description() : "";
 }
 
 // One line of traffic: "SET <shown report>", "GET <answer size>" or "pause <µs>". A GET whose
@@ -70,43 +76,56 @@ inline std::vector<std::string> linesOf(const Traffic& traffic) {
 }
 
 // Runs `run` on a fresh Rig (a Trace): once without faults, which must give `expected` and end
-// in `ending` ("" for success); then once per fault the simulator can put on each call. A
-// fault must end in its error (a refused answer matches by its opening words) and cut the
-// trace at the failed call, which may or may not show. The walk stops at the first fault that
-// fails, and does not start when the clean run already failed: the rest would only repeat it.
+// in `ending` (the error text, "" for success); then once per fault the simulator can put on
+// each call. A fault must end in its error's kind and status (their texts are pinned where
+// the errors are made) and cut the trace at the failed call, which may or may not show. The
+// walk stops at the first fault that fails, and does not start when the clean run already
+// failed: the rest would only repeat it.
 template <typename Rig>
 void expectTraceAndEachFaultStops(const Traffic& expected,
-                                  const std::function<std::string(Rig&)>& run,
+                                  const std::function<std::optional<ZEPAError>(Rig&)>& run,
                                   const std::string& ending = "") {
   const std::vector<std::string> want = linesOf(expected);
   {
     Rig clean;
-    ASSERT_EQ(run(clean), ending);
+    const auto error = run(clean);
+    ASSERT_EQ(error ? error->description() : "", ending);
     ASSERT_EQ(clean.get(), want);
   }
-  const std::string refused = "Keyboard hat den Befehl nicht bestätigt: ";
+  using enum ZEPAError::Kind;
+  struct Fault {
+    std::string text;
+    std::optional<ZEPAError::Kind> kind;  // none: an unchecked answer, the command completes
+    hid::IOReturn status = hid::kIOReturnSuccess;
+  };
   int sets = 0, gets = 0, call = 0;
   for (std::size_t at = 0; at < expected.size(); ++at) {
     if (want[at].starts_with("pause")) continue;
     const bool set = want[at].starts_with("SET");
     const std::string n = (set ? "set:" : "get:") + std::to_string(set ? ++sets : ++gets);
-    const std::string broke = set ? "Senden fehlgeschlagen (0x" : "Bestätigung fehlgeschlagen (0x";
-    const std::string unanswered = expected[at].checked ? refused : "";
-    std::vector<std::pair<std::string, std::string>> faults = {
-        {"unplug:" + std::to_string(++call), broke + "e00002c0)."},
-        {n + (set ? ":EPIPE" : ":EIO"), broke + (set ? "e000404f)." : "e00002ca).")}};
-    if (!set) faults.insert(faults.end(), {{n + ":nak", unanswered}, {n + ":short:3", unanswered}});
-    for (const auto& [fault, error] : faults) {
-      SCOPED_TRACE("fault " + fault);
+    const ZEPAError::Kind broke = set ? writeFailed : readFailed;
+    std::vector<Fault> faults = {
+        {"unplug:" + std::to_string(++call), broke, hid::kIOReturnNoDevice}};
+    if (set) faults.push_back({n + ":EPIPE", broke, hid::kIOUSBPipeStalled});
+    if (!set) {
+      const auto refused = expected[at].checked ? std::optional(acknowledgement) : std::nullopt;
+      faults.push_back({n + ":EIO", broke, hid::kIOReturnIOError});
+      faults.push_back({n + ":nak", refused});
+      faults.push_back({n + ":short:3", refused});
+    }
+    for (const Fault& fault : faults) {
+      SCOPED_TRACE("fault " + fault.text);
       Rig rig;
-      rig.backend->addFault(fault);
-      const std::string failure = run(rig);
+      rig.backend->addFault(fault.text);
+      const std::optional<ZEPAError> error = run(rig);
       const std::vector<std::string>& trace = rig.get();
-      if (error.empty()) {
-        ASSERT_EQ(failure, "");
+      if (!fault.kind) {
+        ASSERT_FALSE(error.has_value()) << error->description();
         continue;
       }
-      ASSERT_TRUE(failure.starts_with(error)) << failure;
+      ASSERT_TRUE(error.has_value());
+      ASSERT_EQ(error->kind(), *fault.kind) << error->description();
+      ASSERT_EQ(error->status(), fault.status) << error->description();
       ASSERT_GE(trace.size(), at);
       ASSERT_LE(trace.size(), at + 1);
       ASSERT_EQ(std::vector(trace.begin(), trace.begin() + static_cast<std::ptrdiff_t>(at)),
