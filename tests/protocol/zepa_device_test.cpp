@@ -17,9 +17,10 @@ using test::PrintTo;
 using namespace zepa::test;
 using Action = std::function<void(ZEPADevice&)>;
 
-// The ZEPA's traffic: 64-byte reports, each write and each read followed by 35 ms.
+// The ZEPA's traffic: 64-byte reports, each write and each read followed by a pause (always
+// 35 ms, pinned once below).
 Traffic set(const std::string& head, const std::map<std::size_t, std::string>& at = {}) {
-  return {{"SET " + shown(report(head, 64, at))}, {"pause 35000"}};
+  return {{"SET " + shown(report(head, 64, at))}, {"pause"}};
 }
 Traffic zeroReports(int count) {
   Traffic out;
@@ -27,10 +28,10 @@ Traffic zeroReports(int count) {
   return out;
 }
 Traffic get() {
-  return {{"GET 64"}, {"pause 35000"}};
+  return {{"GET 64"}, {"pause"}};
 }
 Traffic getUnchecked() {
-  return {{"GET 64", false}, {"pause 35000"}};
+  return {{"GET 64", false}, {"pause"}};
 }
 
 const DateParts sunday{2025, 3, 9, 14, 5, 7, 1};
@@ -44,6 +45,7 @@ const std::vector<KeyColor> perKey = {{1, {255, 0, 0}}, {142, {1, 2, 3}}, {143, 
                                       {0, {7, 7, 7}},   {55, {1, 1, 1}},  {55, {2, 3, 4}}};
 
 struct Rig : Trace {
+  Rig() { pauseLengths = false; }
   DateParts date = sunday;
   ZEPADevice device{backend, sleeper(), [this](auto) { return date; }};
 };
@@ -134,6 +136,14 @@ TEST_P(ZEPACommand, SendsItsReportsAndStopsAtAnyFault) {
 
 INSTANTIATE_TEST_SUITE_P(, ZEPACommand, ::testing::ValuesIn(cases),
                          [](const auto& info) { return testName(info.param.name); });
+
+TEST(ZEPADevice, EveryPauseIsThirtyFiveMilliseconds) {
+  Rig rig;
+  rig.device.setPerKeyRGB(perKey, 3);
+  ASSERT_FALSE(rig.pauses.empty());
+  EXPECT_EQ(std::ranges::count(rig.pauses, std::chrono::microseconds(35000)),
+            std::ssize(rig.pauses));
+}
 
 // A read-back acknowledges with byte 3 = 01 or an echo of the request's first three bytes (the
 // first request is 04 18 00), and needs four bytes; the error keeps the whole answer, zeros

@@ -31,8 +31,8 @@ inline std::string failureOf(const std::function<void()>& operation) {
   return error ? error->description() : "";
 }
 
-// One line of traffic: "SET <shown report>", "GET <answer size>" or "pause <µs>". A GET whose
-// answer the device does not examine is not `checked`: a refused answer cannot fail it.
+// One line of traffic: "SET <shown report>", "GET <answer size>" or "pause <µs>" ("pause"). A GET
+// whose answer the device does not examine is not `checked`: a refused answer cannot fail it.
 struct Call {
   std::string line;
   bool checked = true;
@@ -46,11 +46,15 @@ inline Traffic operator+(Traffic first, const Traffic& then) {
 
 // The in-process keyboards and what reached them, in order, with the pauses of the sleeper it
 // hands out. `overslept` is added to every pause the sleeper reports, as a late wake-up.
+// Without `pauseLengths` a pause shows as "pause" alone, so a keyboard's one fixed pause is
+// pinned by one test instead of every sequence; `pauses` keeps the lengths.
 struct Trace {
   std::shared_ptr<sim::InProcessBackend> backend = std::make_shared<sim::InProcessBackend>();
   std::vector<std::string> lines;
+  std::vector<std::chrono::microseconds> pauses;
   std::size_t logged = 0;
   std::chrono::microseconds overslept{0};
+  bool pauseLengths = true;
 
   const std::vector<std::string>& get() {
     for (const auto log = backend->log(); logged < log.size(); ++logged) {
@@ -63,7 +67,8 @@ struct Trace {
   Sleeper sleeper() {
     return [this](std::chrono::microseconds pause) {
       get();
-      lines.push_back("pause " + std::to_string(pause.count()));
+      pauses.push_back(pause);
+      lines.push_back(pauseLengths ? "pause " + std::to_string(pause.count()) : "pause");
       return pause + overslept;
     };
   }
