@@ -76,7 +76,7 @@ Bytes zepaBuffer() {
   return Bytes(65, 0);
 }
 
-// hidraw5 is the Halvern's configuration interface: IDs as the uevent's HID_ID writes them.
+// A node and its IDs as the uevent's HID_ID writes them.
 struct NodeId {
   const char* node;
   const char* id;
