@@ -117,8 +117,6 @@ TEST_F(TempTree, RefusedCalls) {
     EXPECT_EQ(status(device.getReport(ReportType::feature, id, buffer, length)), "e00002c2")
         << "report " << int(id) << ", " << size << " bytes";
   }
-  device.close();
-  EXPECT_EQ(status(device.setReport(ReportType::feature, 6, test::bytes("06"))), "e00002cd");
 }
 
 std::unique_ptr<Device> configInterface(Backend& backend, bool halvern) {
@@ -151,8 +149,8 @@ struct Fault {
   const char* name;
   const char* fault;
   bool halvern;
-  std::string statuses;     // open, set and get
-  std::string answerStart;  // its size and first bytes, "" when the read failed
+  std::string statuses;  // open, set and get
+  std::string answer;    // see test::shown(); "" when the read failed
   std::string reopen;
   std::size_t found;  // configuration and other interfaces still listed
 };
@@ -168,12 +166,7 @@ TEST_P(HidrawFault, MapsToIOReturn) {
   ASSERT_TRUE(device);
   const auto e = exchange(*device, row.halvern, row.halvern ? "06 82 01 00 01 00 06" : "04 18");
   EXPECT_EQ(e.statuses, row.statuses);
-  const std::string answer =
-      e.answer.empty()
-          ? ""
-          : std::to_string(e.answer.size()) + ": " +
-                hex(std::span(e.answer).first(std::min<std::size_t>(e.answer.size(), 8)));
-  EXPECT_EQ(answer, row.answerStart);
+  EXPECT_EQ(e.answer.empty() ? "" : test::shown(e.answer), row.answer);
   device->close();
   EXPECT_EQ(status(device->open()), row.reopen);
   EXPECT_EQ(
@@ -184,17 +177,15 @@ TEST_P(HidrawFault, MapsToIOReturn) {
 
 INSTANTIATE_TEST_SUITE_P(
     , HidrawFault,
-    ::testing::Values(Fault{"open_EACCES", "open:EACCES", false, "e00002e2", "", "e00002e2", 3},
-                      Fault{"set_EPIPE", "set:1:EPIPE", false, "0 e000404f 0",
-                            "64: 00 00 00 01 00 00 00 00", "0", 3},
-                      Fault{"get_EIO", "get:1:EIO", false, "0 0 e00002ca", "", "0", 3},
-                      Fault{"zepa_short_read", "get:1:short:10", false, "0 0 0",
-                            "10: 04 18 00 01 00 00 00 00", "0", 3},
-                      Fault{"halvern_short_read", "get:1:short:10", true, "0 0 0",
-                            "10: 06 82 01 00 01 00 06 00", "0", 2},
-                      // Pulled out between the write and the read: nothing answers after it.
-                      Fault{"unplugged_before_the_read", "unplug:2", false, "0 0 e00002c0", "",
-                            "e00002c0", 0}),
+    ::testing::Values(
+        Fault{"open_EACCES", "open:EACCES", false, "e00002e2", "", "e00002e2", 3},
+        Fault{"set_EPIPE", "set:1:EPIPE", false, "0 e000404f 0", "00 00 00 01 /64", "0", 3},
+        Fault{"get_EIO", "get:1:EIO", false, "0 0 e00002ca", "", "0", 3},
+        Fault{"zepa_short_read", "get:1:short:10", false, "0 0 0", "04 18 00 01 /10", "0", 3},
+        Fault{"halvern_short_read", "get:1:short:10", true, "0 0 0",
+              "06 82 01 00 01 00 06 00 8a 25 /10", "0", 2},
+        // Pulled out between the write and the read: nothing answers after it.
+        Fault{"unplugged_before_the_read", "unplug:2", false, "0 0 e00002c0", "", "e00002c0", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
