@@ -105,6 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "zepa lighting Rollen --color 102030 --speed 1 --save", "zepa/lighting"},
         SavedChange{"zepaKeys", "--zepa", "zepa keys esc=ff0000 pgup=#00ff00 --brightness 3 --save",
                     "zepa/perKeyColors"},
+        SavedChange{"zepaKeysBrightness", "--zepa", "zepa keys esc=ff0000 --brightness 3 --save",
+                    "zepa/lighting"},
         SavedChange{"zepaRemap", "--zepa", "zepa remap caps=a --save", "zepa/baseRemaps"},
         SavedChange{"halvernLighting", "--halvern", "halvern lighting Atmen --color 010203 --save",
                     "halvern/effects/1"},

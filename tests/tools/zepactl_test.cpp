@@ -111,6 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"index":55,"action":2,"param1":1,"param2":0,"param3":0}])"},
         Command{"zepaRemapFnLayerEqualsKey", "--zepa", "zepa remap --fn ===", 13, "zepa/fnRemaps",
                 R"([{"index":31,"action":2,"param1":0,"param2":46,"param3":0}])"},
+        Command{"halvernLightingDefaults", "--halvern", "halvern lighting 11", 3,
+                "halvern/effects/10", R"({"effect":11,"brightness":4,"speed":4,"colorful":false})"},
         Command{"halvernLightingEveryOption", "--halvern",
                 "halvern lighting ATMEN --color 102030 --brightness 2 --speed 1 --colorful", 3,
                 "halvern/effects/1", R"({"effect":2,"brightness":2,"speed":1,"colorful":true})"}),
@@ -217,6 +219,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Inside a byte but outside the keyboard's range: still a bad call, not a keyboard error.
         Misuse{"brightnessPastHighest", "zepa lighting rolling --brightness 9",
                "Die Option „--brightness“ erwartet eine Zahl von 0 bis 5, nicht „9“."},
+        // Each option's own upper bound.
+        Misuse{"directionPastHighest", "zepa lighting rolling --direction 2",
+               "Die Option „--direction“ erwartet eine Zahl von 0 bis 1, nicht „2“."},
+        Misuse{"halvernSpeedPastHighest", "halvern lighting wave --speed 5",
+               "Die Option „--speed“ erwartet eine Zahl von 0 bis 4, nicht „5“."},
+        Misuse{"keysBrightnessPastHighest", "zepa keys --brightness 6",
+               "Die Option „--brightness“ erwartet eine Zahl von 0 bis 5, nicht „6“."},
         Misuse{"saveOfTheFnLayer", "zepa remap --fn --save caps=a",
                "„--save“ speichert nur die Grundebene, nicht die Fn-Ebene."},
         Misuse{"unknownZepaKey", "zepa keys Foo=ff0000",
