@@ -152,8 +152,6 @@ TEST_P(Failures, EndInOneLine) {
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, Failures,
     ::testing::Values(
-        Failure{"zepaNotConnected", "--halvern", "zepa lighting off",
-                "ZEPA VX10 nicht gefunden. Bitte per USB-C-Kabel verbinden.", 0},
         // A typo for 2025: far outside what a time point can hold, refused all the same.
         Failure{"clockYearFarOutside", "--zepa", "zepa clock --at 1025-03-09T14:05:07",
                 "Datum wird nicht unterstützt.", 0},
