@@ -48,7 +48,7 @@ TEST_P(ProgramOptions, HelpIsGermanAndInTheManualPageLayout) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramOptions,
                          ::testing::Values(Program{"zepa-control"}, Program{"zepa-keymap"},
-                                           Program{"zepa-sim"}),
+                                           Program{"zepa-sim"}, Program{"zepactl"}),
                          [](const auto& info) {
                            std::string name = info.param.name;
                            for (char& c : name)

@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: MIT
-// zepa-keymap: the whole-map writes against recording keycode tables, and the real program
-// against a mounted simulator.
+// zepa-keymap: the call's checks and the whole-map writes against recording keycode tables, and
+// the real program against a mounted simulator.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
-#include <sstream>
 
 #include "protocol/hid/linux_keycodes.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/report_bytes.hpp"
 #include "tests/support/sim_mount.hpp"
 #include "tools/keymap/key_map_writer.hpp"
+#include "tools/keymap/key_mapping_request.hpp"
 
 namespace {
 
 using zepa::keymap::KeyPair;
+using zepa::test::PrintTo;
 
 std::uint32_t defaultKeycode(unsigned usage) {
   return zepa::hid::linuxKeycode(static_cast<std::uint8_t>(usage)).value_or(0);
@@ -64,78 +66,63 @@ class RecordingKeycodeTable final : public zepa::keymap::KeycodeTable {
   int sets_ = 0;
 };
 
-TEST(KeyMapWrites, SetTheWholeMapOrNothing) {
-  const struct {
-    int first, second;   // the last usage each node's reports carry; -1: none
-    std::string before;  // on the first node: "usage=keycode …"
-    std::string pairs;   // "source:target …"
-    std::string fault;   // on the first node
-    std::string after;   // both nodes' changes
-    std::string error;   // part of the message; empty for success
-  } rows[] = {
-      // Caps Lock gives KEY_LEFTCTRL, only on the node whose reports carry it.
-      {0xff, 0x65, "", "39:e0 e4:04", "", "39=001d e4=001e | 39=001d", ""},
-      {0x65, -1, "04=30", "39:e0 e0:39", "", "04=0030 | ",
-       "Eintrag 2 der Tastenbelegung: Die Tastatur hat keine Taste mit der HID-Nutzung 0xe0."},
-      {-1, -1, "", "39:e0", "", " | ", "nimmt keine Tastenbelegung an"},
-      {0xff, 0xff, "04=30", "39:e0", "get", "04=0030 | ",
-       "Die Tastenbelegung von /dev/input/event4 konnte nicht gelesen werden (Fehler 0xe00002ca)."},
-      {0xff, -1, "04=30", "39:e0", "set257", "04=0030 | ",
-       "Die Tastenbelegung konnte auf /dev/input/event4 nicht gesetzt werden (Fehler 0xe00002ca). "
-       "Die bisherige Belegung bleibt bestehen."},
-      // The reset of usage 0x00 went through and could not be taken back.
-      {0xff, -1, "00=30", "39:e0", "set3+", " | ",
-       "nicht vollständig wiederhergestellt werden; bitte die Tastatur neu"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.pairs + " " + row.fault);
-    RecordingKeycodeTable first(row.first, row.fault), second(row.second, "");
-    std::istringstream before(row.before), pairs(row.pairs);
-    for (std::string word; before >> word;)
-      first.keys[std::stoul(word, nullptr, 16)] = std::stoul(word.substr(3), nullptr, 16);
-    std::vector<KeyPair> keyPairs;
-    for (std::string word; pairs >> word;) {
-      const auto target = static_cast<std::uint8_t>(std::stoul(word.substr(3), nullptr, 16));
-      keyPairs.push_back({static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)), target,
-                          *zepa::hid::linuxKeycode(target)});
-    }
-    const zepa::keymap::KeymapTarget targets[] = {{"/dev/input/event4", &first},
-                                                  {"/dev/input/event5", &second}};
-    std::string error;
-    try {
-      zepa::keymap::applyKeyMap(targets, keyPairs);
-    } catch (const zepa::keymap::KeymapError& e) {
-      error = e.what();
-    }
-    EXPECT_TRUE(row.error.empty() ? error.empty() : error.find(row.error) != std::string::npos)
-        << error;
-    EXPECT_EQ(first.changes() + " | " + second.changes(), row.after);
+struct MapWrite {
+  const char* name;
+  int first, second;  // the last usage each node's reports carry; -1: none
+  std::vector<KeyPair> pairs;
+  std::string fault;  // on the first node
+  std::string firstAfter, secondAfter;
+  std::string error;  // part of the message; empty for success
+};
+
+class KeyMapWrites : public ::testing::TestWithParam<MapWrite> {};
+
+TEST_P(KeyMapWrites, SetTheWholeMapOrNothing) {
+  const MapWrite& row = GetParam();
+  RecordingKeycodeTable first(row.first, row.fault), second(row.second, "");
+  // A change made before, which a failed call must leave and a successful one replaces.
+  if (first.keys.count(0)) first.keys[0] = 0x30;
+  const zepa::keymap::KeymapTarget targets[] = {{"/dev/input/event4", &first},
+                                                {"/dev/input/event5", &second}};
+  std::string error;
+  try {
+    zepa::keymap::applyKeyMap(targets, row.pairs);
+  } catch (const zepa::keymap::KeymapError& e) {
+    error = e.what();
   }
+  if (row.error.empty())
+    EXPECT_EQ(error, "");
+  else
+    EXPECT_NE(error.find(row.error), std::string::npos) << error;
+  EXPECT_EQ(first.changes(), row.firstAfter);
+  EXPECT_EQ(second.changes(), row.secondAfter);
 }
 
-// The Halvern key map as the simulator keeps it, as RecordingKeycodeTable::changes() shows one.
-std::string keyMap(const zepa::test::SimMount& sim) {
-  std::string text;
-  const auto state = sim.stateJson("halvern");
-  for (const auto& e : state.at("keyMap"))
-    text += (text.empty() ? "" : " ") +
-            entry(e.at("usage").get<unsigned>(), e.at("keycode").get<unsigned>());
-  return text;
-}
+const KeyPair kCapsToCtrl{0x39, 0xE0, 29}, kCtrlToCaps{0xE0, 0x39, 58}, kAltGrToA{0xE6, 0x04, 30};
+const std::vector<KeyPair> kCapsOnly{kCapsToCtrl}, kWithAltGr{kCapsToCtrl, kAltGrToA},
+    kWithCtrl{kCapsToCtrl, kCtrlToCaps};
 
-// The nodes that got keycodes from the `from`-th log line on.
-std::string writtenNodes(const zepa::test::SimMount& sim, std::size_t from) {
-  std::set<std::string> nodes;
-  const auto log = sim.readLog();
-  for (std::size_t i = from; i < log.size(); ++i)
-    if (log[i].op == "SETKEYCODE") nodes.insert(log[i].node);
-  return testing::PrintToString(nodes);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Keymap, KeyMapWrites,
+    ::testing::Values(
+        // Caps Lock gives KEY_LEFTCTRL, only on the node whose reports carry it.
+        MapWrite{"onlyNodesThatCarryTheKey", 0xff, 0x65, kWithAltGr, "", "39=001d e6=001e",
+                 "39=001d", ""},
+        MapWrite{"aKeyNoNodeCarries", 0x65, -1, kWithCtrl, "", "00=0030", "",
+                 "Eintrag 2 der Tastenbelegung: Die Tastatur hat keine Taste mit der HID-Nutzung "
+                 "0xe0."},
+        MapWrite{"noNodeTakesAMap", -1, -1, kCapsOnly, "", "", "", "nimmt keine Tastenbelegung an"},
+        MapWrite{"readFails", 0xff, 0xff, kCapsOnly, "get", "00=0030", "",
+                 "Die Tastenbelegung von /dev/input/event4 konnte nicht gelesen werden (Fehler "
+                 "0xe00002ca)."},
+        MapWrite{"writeFailsAndIsTakenBack", 0xff, -1, kCapsOnly, "set257", "00=0030", "",
+                 "Die Tastenbelegung konnte auf /dev/input/event4 nicht gesetzt werden (Fehler "
+                 "0xe00002ca). Die bisherige Belegung bleibt bestehen."},
+        // The reset of usage 0x00 went through and could not be taken back.
+        MapWrite{"takingBackFails", 0xff, -1, kCapsOnly, "set3+", "", "",
+                 "nicht vollständig wiederhergestellt werden; bitte die Tastatur neu"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-const std::string kMatch =
-    R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})";
-const std::string kCapsToControl =
-    R"({"UserKeyMapping":[{"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771296}]})";
 const std::string kCaps = "30064771129", kControl = "30064771296";
 
 std::string mapping(const std::string& entries) {
@@ -145,104 +132,154 @@ std::string pair(const std::string& source, const std::string& target) {
   return R"({"HIDKeyboardModifierMappingSrc":)" + source + R"(,"HIDKeyboardModifierMappingDst":)" +
          target + "}";
 }
+
+const std::string kRest = R"("ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})";
+const std::string kMatch = R"({"VendorID":9610,)" + kRest;
+const std::string kCapsToControl = mapping(pair(kCaps, kControl));
+const std::string kUsage =
+    "Ungültiger Aufruf. Erwartet: zepa-keymap [--device-root VERZEICHNIS] property --matching "
+    "JSON --set JSON";
+const std::string kOffPage = " ist keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).";
+const std::string kMatching = "Die Geräteauswahl (--matching)",
+                  kEntry = "Eintrag 1 der Tastenbelegung";
+
 std::vector<std::string> withMatch(const std::string& match) {
-  return {"--matching", match, "--set", kCapsToControl};
+  return {"property", "--matching", match, "--set", kCapsToControl};
 }
 std::vector<std::string> withSet(const std::string& property) {
-  return {"--matching", kMatch, "--set", property};
+  return {"property", "--matching", kMatch, "--set", property};
 }
 
-// One simulator for the whole sequence: each call starts from the map the one before left, a
-// failing call sends no keycode, and the unrelated keyboard on event0 never gets one. Arguments
-// follow "--device-root ROOT property", or stand alone after "!".
-TEST(KeymapOnSimulator, EachCallSetsTheWholeMapOrNothing) {
-  const std::string usage =
-      "Ungültiger Aufruf. Erwartet: zepa-keymap [--device-root VERZEICHNIS] property --matching "
-      "JSON --set JSON";
-  const std::string offPage = " ist keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).";
-  const struct {
-    std::vector<std::string> args;
-    std::string after;  // the maps after a successful call
-    std::string err;    // the one line on standard error; empty for success
-  } calls[] = {
-      {withSet(kCapsToControl), "39=001d", ""},
-      // A later pair for the same key wins.
-      {withSet(mapping(pair(kCaps, kControl) + "," + pair("30064771076", "30064771077") + "," +
-                       pair(kControl, kCaps) + "," + pair("30064771076", "30064771078"))),
-       "04=002e 39=001d e0=003a", ""},
-      {withSet(mapping(pair("30064771077", "30064771076"))), "05=001e", ""},
-      {{"!"}, "", usage},
-      {{"--matching", kMatch, "--matching", kMatch}, "", usage},
-      {{"!", "--device-root", "", "property", "--matching", kMatch, "--set", kCapsToControl},
-       "",
-       usage},
-      {withMatch("{VendorID:1}"), "",
-       "Die Geräteauswahl (--matching) ist kein gültiges JSON (Fehler bei Zeichen 2)."},
-      {withMatch(R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1})"), "",
-       "Die Geräteauswahl (--matching) braucht den Schlüssel „PrimaryUsage“."},
-      {withMatch(R"({"VendorID":"9610","ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})"),
-       "", "Die Geräteauswahl (--matching): „VendorID“ muss eine ganze Zahl sein."},
-      {withMatch(R"({"VendorID":9610,"ProductID":-1,"PrimaryUsagePage":1,"PrimaryUsage":6})"), "",
-       "Die Geräteauswahl (--matching): „ProductID“ liegt außerhalb von 0 bis 4294967295."},
-      {withMatch(R"({"A\nB":1})"), "",
-       "Die Geräteauswahl (--matching) enthält den unbekannten Schlüssel „A?B“."},
-      {withMatch(R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})"), "",
-       "Keine passende Tastatur gefunden (Hersteller 0x258a, Produkt 0x010d, Nutzungsseite 0x01, "
-       "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen."},
-      {withSet(R"({"UserKeyMapping":[)"), "",
-       "Die Tastenbelegung (--set) ist kein gültiges JSON (Fehler bei Zeichen 20)."},
-      {withMatch(R"({"VendorID":1E777,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})"), "",
-       "Die Geräteauswahl (--matching) enthält eine Zahl, die zu groß ist."},
-      {withSet(mapping(pair("-1e400", kControl))), "",
-       "Die Tastenbelegung (--set) enthält eine Zahl, die zu groß ist."},
-      {withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"), "",
-       "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
-       "„CapsLockDelayOverride“."},
-      {withSet(mapping(pair(kCaps, kControl) + R"(,{"HIDKeyboardModifierMappingSrc":1})")), "",
-       "Eintrag 2 der Tastenbelegung braucht „HIDKeyboardModifierMappingSrc“ und "
-       "„HIDKeyboardModifierMappingDst“."},
-      {withSet(mapping(pair("30064771129.0", kControl))), "",
-       "Eintrag 1 der Tastenbelegung: „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein."},
-      {withSet(mapping(pair("57", kControl))), "",
-       "Eintrag 1 der Tastenbelegung: 57 in „HIDKeyboardModifierMappingSrc“" + offPage},
-      {withSet(mapping(pair(kCaps, "30064771328"))), "",
-       "Eintrag 1 der Tastenbelegung: 30064771328 in „HIDKeyboardModifierMappingDst“" + offPage},
-      {withSet(mapping(pair(kCaps, kControl) + "," + pair(kCaps, "30064771075"))), "",
-       "Eintrag 2 der Tastenbelegung: Linux kennt für die HID-Taste 0x03 keinen Tastencode."},
-      {withSet(R"({"UserKeyMapping":[]})"), "", ""},
-  };
+// Everything is checked before a device is touched; the message says what is wrong.
+struct Refusal {
+  const char* name;
+  std::vector<std::string> args;
+  std::string error;
+};
+
+class KeymapCall : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(KeymapCall, RefusedWithItsReason) {
+  const std::vector<std::string_view> args(GetParam().args.begin(), GetParam().args.end());
+  std::string error;
+  try {
+    zepa::keymap::parseArguments(args);
+  } catch (const zepa::keymap::KeymapError& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keymap, KeymapCall,
+    ::testing::Values(
+        Refusal{"optionTwice", {"property", "--matching", kMatch, "--matching", kMatch}, kUsage},
+        Refusal{"emptyDeviceRoot",
+                {"--device-root", "", "property", "--matching", kMatch, "--set", kCapsToControl},
+                kUsage},
+        Refusal{"matchNotJson", withMatch("{VendorID:1}"),
+                kMatching + " ist kein gültiges JSON (Fehler bei Zeichen 2)."},
+        Refusal{"matchNumberTooLarge", withMatch(R"({"VendorID":1E777,)" + kRest),
+                kMatching + " enthält eine Zahl, die zu groß ist."},
+        Refusal{"matchKeyMissing", withMatch(R"({"VendorID":9610})"),
+                kMatching + " braucht den Schlüssel „ProductID“."},
+        Refusal{"matchNegative", withMatch(R"({"VendorID":-1,)" + kRest),
+                kMatching + ": „VendorID“ liegt außerhalb von 0 bis 4294967295."},
+        Refusal{"matchUnknownKeyShownSafely", withMatch(R"({"A\nB":1})"),
+                kMatching + " enthält den unbekannten Schlüssel „A?B“."},
+        Refusal{"mapUnsupportedKey", withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"),
+                "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
+                "„CapsLockDelayOverride“."},
+        // The second entry, so the count shows.
+        Refusal{"mapEntryIncomplete",
+                withSet(mapping(pair(kCaps, kControl) + R"(,{"HIDKeyboardModifierMappingSrc":1})")),
+                "Eintrag 2 der Tastenbelegung braucht „HIDKeyboardModifierMappingSrc“ und "
+                "„HIDKeyboardModifierMappingDst“."},
+        Refusal{"mapFloat", withSet(mapping(pair("30064771129.0", kControl))),
+                kEntry + ": „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein."},
+        Refusal{"mapBelowTheKeyboardPage", withSet(mapping(pair("57", kControl))),
+                kEntry + ": 57 in „HIDKeyboardModifierMappingSrc“" + kOffPage},
+        Refusal{"mapPastTheKeyboardPage", withSet(mapping(pair(kCaps, "30064771328"))),
+                kEntry + ": 30064771328 in „HIDKeyboardModifierMappingDst“" + kOffPage},
+        Refusal{"mapKeyLinuxLacks", withSet(mapping(pair(kCaps, "30064771075"))),
+                kEntry + ": Linux kennt für die HID-Taste 0x03 keinen Tastencode."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The Halvern key map as the simulator keeps it, as RecordingKeycodeTable::changes() shows one.
+std::string keyMapOf(const zepa::test::SimMount& sim) {
+  std::string text;
+  const auto state = sim.stateJson("halvern");
+  for (const auto& e : state.at("keyMap"))
+    text += (text.empty() ? "" : " ") +
+            entry(e.at("usage").get<unsigned>(), e.at("keycode").get<unsigned>());
+  return text;
+}
+
+// The nodes that got keycodes.
+std::set<std::string> writtenNodes(const zepa::test::SimMount& sim) {
+  std::set<std::string> nodes;
+  for (const auto& entry : sim.readLog())
+    if (entry.op == "SETKEYCODE") nodes.insert(entry.node);
+  return nodes;
+}
+
+zepa::test::ProgramOutcome keymap(const zepa::test::SimMount& sim, const std::string& match,
+                                  const std::string& set) {
+  return zepa::test::runProgram("zepa-keymap", {"--device-root", sim.root().string(), "property",
+                                                "--matching", match, "--set", set});
+}
+
+// Each call starts from the map the one before left and replaces it whole, on the Halvern's
+// node only: the unrelated keyboards on event0 and event1 never get a keycode.
+TEST(KeymapOnSimulator, EachCallSetsTheWholeMap) {
   zepa::test::SimMount sim({"--extra-devices", "2"});
   ZEPA_REQUIRE_SIM(sim);
-  std::string maps;
-  for (const auto& call : calls) {
-    std::vector<std::string> args{"--device-root", sim.root().string(), "property"};
-    if (call.args.front() == "!") args.clear();
-    for (const auto& arg : call.args)
-      if (arg != "!") args.push_back(arg);
-    SCOPED_TRACE(testing::PrintToString(args));
-    const auto logged = sim.readLog().size();
-    const auto outcome = zepa::test::runProgram("zepa-keymap", args);
-    EXPECT_EQ(outcome.status, call.err.empty() ? 0 : 1);
-    EXPECT_EQ(outcome.err, call.err.empty() ? "" : call.err + "\n");
-    EXPECT_EQ(outcome.out, "");
-    if (call.err.empty()) maps = call.after;
-    EXPECT_EQ(keyMap(sim), maps);
-    EXPECT_EQ(writtenNodes(sim, logged), call.err.empty() ? "{ \"event2\" }" : "{}");
-  }
+  const auto first = keymap(sim, kMatch, mapping(pair(kCaps, kControl)));
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, "");
+  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(keyMapOf(sim), "39=001d");
+  // A later pair for the same key wins.
+  ASSERT_EQ(keymap(sim, kMatch,
+                   mapping(pair(kCaps, kControl) + "," + pair("30064771076", "30064771077") + "," +
+                           pair("30064771076", "30064771078")))
+                .status,
+            0);
+  EXPECT_EQ(keyMapOf(sim), "04=002e 39=001d");
+  ASSERT_EQ(keymap(sim, kMatch, mapping(pair("30064771077", "30064771076"))).status, 0);
+  EXPECT_EQ(keyMapOf(sim), "05=001e");
+  ASSERT_EQ(keymap(sim, kMatch, mapping("")).status, 0);
+  EXPECT_EQ(keyMapOf(sim), "");
+  EXPECT_EQ(writtenNodes(sim), std::set<std::string>{"event2"});
+}
+
+// Exit 1 and the one line; nothing written anywhere.
+void expectRefused(const zepa::test::SimMount& sim, const zepa::test::ProgramOutcome& outcome,
+                   const std::string& err) {
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, err + "\n");
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(writtenNodes(sim), std::set<std::string>{});
+}
+
+TEST(KeymapOnSimulator, NoMatchingKeyboardIsNamed) {
+  zepa::test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  expectRefused(
+      sim,
+      keymap(sim, R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})",
+             kCapsToControl),
+      "Keine passende Tastatur gefunden (Hersteller 0x258a, Produkt 0x010d, Nutzungsseite 0x01, "
+      "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen.");
 }
 
 TEST(KeymapOnSimulator, RefusedNodeNamesTheUdevRule) {
   zepa::test::SimMount sim({"--halvern", "--fail", "open:EACCES"});
   ZEPA_REQUIRE_SIM(sim);
-  const auto outcome =
-      zepa::test::runProgram("zepa-keymap", {"--device-root", sim.root().string(), "property",
-                                             "--matching", kMatch, "--set", kCapsToControl});
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "Linux verweigert den Zugriff auf " + sim.root().string() +
-                             "/dev/input/event0. Bitte die udev-Regel von ZEPA Control "
-                             "installieren (zepa-control --print-udev-rules) und die Tastatur "
-                             "neu verbinden.\n");
-  EXPECT_EQ(writtenNodes(sim, 0), "{}");
+  expectRefused(sim, keymap(sim, kMatch, kCapsToControl),
+                "Linux verweigert den Zugriff auf " + sim.root().string() +
+                    "/dev/input/event0. Bitte die udev-Regel von ZEPA Control installieren "
+                    "(zepa-control --print-udev-rules) und die Tastatur neu verbinden.");
 }
 
 // sysfs said event0 is the Halvern, but the node's number went to another keyboard before
@@ -253,14 +290,10 @@ TEST(KeymapOnSimulator, NodeOfAnotherDeviceIsRefused) {
   const auto sys = sim.root() / "sys/class/input/event0/device";
   std::ofstream(sys / "id/vendor") << "258a\n";
   std::ofstream(sys / "id/product") << "010c\n";
-  const auto outcome =
-      zepa::test::runProgram("zepa-keymap", {"--device-root", sim.root().string(), "property",
-                                             "--matching", kMatch, "--set", kCapsToControl});
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, sim.root().string() +
-                             "/dev/input/event0 gehört inzwischen zu einem anderen Gerät. Bitte "
-                             "es erneut versuchen.\n");
-  EXPECT_EQ(writtenNodes(sim, 0), "{}");
+  expectRefused(sim, keymap(sim, kMatch, kCapsToControl),
+                sim.root().string() +
+                    "/dev/input/event0 gehört inzwischen zu einem anderen Gerät. Bitte es erneut "
+                    "versuchen.");
 }
 
 }  // namespace

@@ -7,30 +7,26 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "tests/support/child_process.hpp"
+#include "tests/support/report_bytes.hpp"
 #include "tests/support/sim_mount.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using zepa::test::PrintTo;
 using zepa::test::SimMount;
 
 zepa::test::ProgramOutcome zepactl(const SimMount& sim, std::vector<std::string> args) {
   args.insert(args.begin(), {"--device-root", sim.root().string()});
   return zepa::test::runProgram("zepactl", args);
-}
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void writeAll(const fs::path& path, const std::string& bytes) {
@@ -60,23 +56,27 @@ class Homes {
   fs::path base_;
 };
 
-json at(const SimMount& sim, const std::string& keyboard, const std::string& pointer) {
-  const json state = sim.stateJson(keyboard);
-  const json::json_pointer where(pointer);
-  return state.contains(where) ? state.at(where) : json("missing");
+// A value of a keyboard's state file: "zepa/lighting".
+json stateAt(const SimMount& sim, const std::string& pointer) {
+  const std::size_t slash = pointer.find('/');
+  const json state = sim.stateJson(pointer.substr(0, slash));
+  const json::json_pointer at(pointer.substr(slash));
+  return state.contains(at) ? state.at(at) : json("missing");
+}
+
+std::vector<std::string> words(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) out.push_back(word);
+  return out;
 }
 
 struct SavedChange {
-  const char* label;
+  const char* name;
   const char* sim;
-  std::vector<std::string> command;
-  const char* keyboard;
+  const char* command;
   const char* pointer;  // the part of the state the change sets
 };
-
-void PrintTo(const SavedChange& row, std::ostream* out) {
-  *out << row.label;
-}
 
 class SaveThenRestore : public ::testing::TestWithParam<SavedChange> {};
 
@@ -86,59 +86,45 @@ TEST_P(SaveThenRestore, GivesTheSameKeyboardState) {
   Homes homes;
   SimMount changed({row.sim});
   ZEPA_REQUIRE_SIM(changed);
-  const auto saved = zepactl(changed, row.command);
+  const auto saved = zepactl(changed, words(row.command));
   ASSERT_EQ(saved.status, 0) << saved.err;
-  const json expected = at(changed, row.keyboard, row.pointer);
+  const json expected = stateAt(changed, row.pointer);
   ASSERT_NE(expected, json("missing"));
 
   SimMount fresh({row.sim});
   ZEPA_REQUIRE_SIM(fresh);
   const auto restored = zepactl(fresh, {"restore"});
   EXPECT_EQ(restored.status, 0) << restored.err;
-  EXPECT_EQ(at(fresh, row.keyboard, row.pointer), expected);
+  EXPECT_EQ(stateAt(fresh, row.pointer), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, SaveThenRestore,
     ::testing::Values(
-        SavedChange{"zepaLighting",
-                    "--zepa",
-                    {"zepa", "lighting", "Rollen", "--color", "102030", "--speed", "1", "--save"},
-                    "zepa",
-                    "/lighting"},
-        SavedChange{"zepaKeys",
-                    "--zepa",
-                    {"zepa", "keys", "esc=ff0000", "pgup=#00ff00", "--brightness", "3", "--save"},
-                    "zepa",
-                    "/perKeyColors"},
-        SavedChange{
-            "zepaRemap", "--zepa", {"zepa", "remap", "caps=a", "--save"}, "zepa", "/baseRemaps"},
-        SavedChange{"halvernLighting",
-                    "--halvern",
-                    {"halvern", "lighting", "Atmen", "--color", "010203", "--save"},
-                    "halvern",
-                    "/effects/1"},
-        SavedChange{"halvernColor",
-                    "--halvern",
-                    {"halvern", "lighting", "Atmen", "--color", "010203", "--save"},
-                    "halvern",
-                    "/color"},
-        SavedChange{"halvernRemap",
-                    "--halvern",
-                    {"halvern", "remap", "capslock=KEY_LEFTCTRL", "esc=caps", "--save"},
-                    "halvern",
-                    "/keyMap"}),
-    [](const auto& info) { return std::string(info.param.label); });
+        SavedChange{"zepaLighting", "--zepa",
+                    "zepa lighting Rollen --color 102030 --speed 1 --save", "zepa/lighting"},
+        SavedChange{"zepaKeys", "--zepa", "zepa keys esc=ff0000 pgup=#00ff00 --brightness 3 --save",
+                    "zepa/perKeyColors"},
+        SavedChange{"zepaKeysBrightness", "--zepa", "zepa keys esc=ff0000 --brightness 3 --save",
+                    "zepa/lighting"},
+        SavedChange{"zepaRemap", "--zepa", "zepa remap caps=a --save", "zepa/baseRemaps"},
+        SavedChange{"halvernLighting", "--halvern", "halvern lighting Atmen --color 010203 --save",
+                    "halvern/effects/1"},
+        SavedChange{"halvernColor", "--halvern", "halvern lighting Atmen --color 010203 --save",
+                    "halvern/color"},
+        SavedChange{"halvernRemap", "--halvern",
+                    "halvern remap capslock=KEY_LEFTCTRL esc=caps --save", "halvern/keyMap"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HalvernRemap, NoPairsGiveTheDefaultMap) {
   Homes homes;
   SimMount sim({"--halvern"});
   ZEPA_REQUIRE_SIM(sim);
   ASSERT_EQ(zepactl(sim, {"halvern", "remap", "caps=esc"}).status, 0);
-  ASSERT_NE(at(sim, "halvern", "/keyMap"), json::array());
+  ASSERT_NE(stateAt(sim, "halvern/keyMap"), json::array());
   const auto outcome = zepactl(sim, {"halvern", "remap"});
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(at(sim, "halvern", "/keyMap"), json::array());
+  EXPECT_EQ(stateAt(sim, "halvern/keyMap"), json::array());
 }
 
 TEST(Save, OnlyWhenAsked) {
@@ -161,7 +147,7 @@ TEST(Save, RefusesADamagedProfileBeforeSending) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.err.find("kann nicht gelesen werden"), std::string::npos) << outcome.err;
   EXPECT_EQ(writes(sim), 0);
-  EXPECT_EQ(readAll(homes.profile()), damaged);
+  EXPECT_EQ(zepa::test::readText(homes.profile()), damaged);
 }
 
 TEST(Profile, ExportThenImportRestoresTheSameFile) {
@@ -169,16 +155,16 @@ TEST(Profile, ExportThenImportRestoresTheSameFile) {
   SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
   ASSERT_EQ(zepactl(sim, {"zepa", "remap", "caps=a", "--save"}).status, 0);
-  const std::string stored = readAll(homes.profile());
+  const std::string stored = zepa::test::readText(homes.profile());
   const fs::path exported = homes.file("exported.json");
   const auto exportOutcome = zepactl(sim, {"profile", "export", exported.string()});
   EXPECT_EQ(exportOutcome.status, 0) << exportOutcome.err;
-  EXPECT_EQ(readAll(exported), stored);
+  EXPECT_EQ(zepa::test::readText(exported), stored);
 
   fs::remove(homes.profile());
   const auto importOutcome = zepactl(sim, {"profile", "import", exported.string()});
   EXPECT_EQ(importOutcome.status, 0) << importOutcome.err;
-  EXPECT_EQ(readAll(homes.profile()), stored);
+  EXPECT_EQ(zepa::test::readText(homes.profile()), stored);
   EXPECT_EQ(writes(sim), 13);  // the remap only: import stores, restore sends
 }
 
@@ -192,13 +178,9 @@ TEST(Profile, ExportWithoutAStoredProfileFails) {
 }
 
 struct BadImport {
-  const char* label;
+  const char* name;
   std::string bytes;
 };
-
-void PrintTo(const BadImport& row, std::ostream* out) {
-  *out << row.label;
-}
 
 class ImportRefuses : public ::testing::TestWithParam<BadImport> {};
 
@@ -207,22 +189,20 @@ TEST_P(ImportRefuses, AndKeepsTheStoredProfile) {
   SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
   ASSERT_EQ(zepactl(sim, {"zepa", "lighting", "1", "--save"}).status, 0);
-  const std::string stored = readAll(homes.profile());
+  const std::string stored = zepa::test::readText(homes.profile());
   const fs::path file = homes.file("import.json");
   writeAll(file, GetParam().bytes);
   const auto outcome = zepactl(sim, {"profile", "import", file.string()});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.err.find("kein gültiges Profil"), std::string::npos) << outcome.err;
-  EXPECT_EQ(readAll(homes.profile()), stored);
+  EXPECT_EQ(zepa::test::readText(homes.profile()), stored);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Zepactl, ImportRefuses,
-    ::testing::Values(BadImport{"empty", ""}, BadImport{"notJson", "profile"},
-                      BadImport{"truncated", R"({"id":"c3863e3f-f474-4236-aacb-)"},
-                      BadImport{"otherDocument", R"({"halvernLighting":1})"},
-                      BadImport{"tooLarge", std::string(2 * 1024 * 1024, ' ')}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Zepactl, ImportRefuses,
+                         ::testing::Values(BadImport{"otherDocument", R"({"halvernLighting":1})"},
+                                           BadImport{"tooLarge",
+                                                     std::string(2 * 1024 * 1024, ' ')}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Profile, ImportOfAMissingFileFails) {
   Homes homes;
@@ -292,7 +272,6 @@ TEST(List, NamesAKeyboardItCannotOpen) {
       << plain.err;
   const json listed = json::parse(zepactl(sim, {"list", "--json"}).out);
   EXPECT_EQ(listed.at("keyboards").at(0).at("canOpen"), false);
-  EXPECT_EQ(listed.at("keyboards").at(0).at("nodes").at(2).at("interface"), 2);
 }
 
 TEST(Json, QueriesAndKeysHaveTheirDocumentedShape) {
