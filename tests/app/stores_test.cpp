@@ -45,10 +45,6 @@ struct DamagedFile {
   std::string bytes;
 };
 
-void PrintTo(const DamagedFile& row, std::ostream* out) {
-  *out << row.name;
-}
-
 class UnreadableProfile : public ModelTest, public ::testing::WithParamInterface<DamagedFile> {};
 
 TEST_P(UnreadableProfile, IsMovedAsideAndTheDefaultUsed) {

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <set>
 #include <string>
 
 #include "app/views/about_view.hpp"
@@ -20,21 +21,12 @@ namespace zepa::uitest {
 namespace {
 
 bool interactive(QAccessible::Role role) {
-  switch (role) {
-    case QAccessible::PushButton:
-    case QAccessible::CheckBox:
-    case QAccessible::RadioButton:
-    case QAccessible::ComboBox:
-    case QAccessible::EditableText:
-    case QAccessible::Slider:
-    case QAccessible::SpinBox:
-    case QAccessible::PageTab:
-    case QAccessible::ButtonMenu:
-    case QAccessible::ButtonDropDown:
-      return true;
-    default:
-      return false;
-  }
+  static const std::set<QAccessible::Role> roles{
+      QAccessible::PushButton,    QAccessible::CheckBox,     QAccessible::RadioButton,
+      QAccessible::ComboBox,      QAccessible::EditableText, QAccessible::Slider,
+      QAccessible::SpinBox,       QAccessible::PageTab,      QAccessible::ButtonMenu,
+      QAccessible::ButtonDropDown};
+  return roles.contains(role);
 }
 
 QString describe(QAccessibleInterface* node) {
@@ -88,6 +80,8 @@ struct ViewRow {
   int tab;             // the main window's tab shown; -1: not the main window
   const char* dialog;  // "calibration", "settings", "about" or ""
 };
+
+using test::PrintTo;
 
 class AccessibilityTest : public ViewTest, public testing::WithParamInterface<ViewRow> {
  protected:
