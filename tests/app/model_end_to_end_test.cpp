@@ -9,27 +9,6 @@
 
 namespace zepa::test {
 
-// The model against zepa-sim through the real hidraw backend and the real zepa-keymap.
-TEST_F(ModelTest, OperationsReachTheSimulatedKeyboards) {
-  SimMount sim;
-  ZEPA_REQUIRE_SIM(sim);
-  ModelEnvironment env = systemEnvironment(QString::fromStdString(sim.root().string()));
-  env.sleeper = environment().sleeper;
-  env.keymapProgram = QStringLiteral(ZEPA_BIN_DIR "/zepa-keymap");
-  AppModel model(env);
-  model.setSelectedColor(QColor(255, 0, 0));
-  model.applyLighting();
-  waitUntilIdle(model);
-  EXPECT_EQ(status(model), "Beleuchtung aktualisiert");
-  EXPECT_EQ(sim.stateJson("zepa")["lighting"]["report"],
-            "0b ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
-  model.addHalvernRemap();  // Caps Lock (usage 0x39) gives Left Control, Linux key 29
-  waitUntilIdle(model);
-  EXPECT_EQ(status(model), "Halvern-Tastenbelegung aktiv");
-  EXPECT_EQ(sim.stateJson("halvern")["keyMap"],
-            nlohmann::json::parse(R"([{"scancode":458809,"usage":57,"keycode":29}])"));
-}
-
 // The window applies lighting while `zepactl restore` holds the keyboard: the work item waits
 // for the lock, so both sequences arrive whole and the window's comes last.
 TEST_F(ModelTest, LightingDuringARestoreWaitsItsTurn) {
@@ -42,7 +21,7 @@ TEST_F(ModelTest, LightingDuringARestoreWaitsItsTurn) {
   model.setSelectedColor(QColor(0, 0, 255));
   model.applyLighting();  // also stores the profile the restore sends again
   waitUntilIdle(model);
-  ASSERT_EQ(status(model), "Beleuchtung aktualisiert");
+  ASSERT_EQ(model.message(), "Beleuchtung aktualisiert");
   const auto before = sim.readLog().size();
 
   QProcess restore;
@@ -57,7 +36,7 @@ TEST_F(ModelTest, LightingDuringARestoreWaitsItsTurn) {
   ASSERT_TRUE(restore.state() == QProcess::NotRunning || restore.waitForFinished(20000));
   EXPECT_EQ(restore.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().toStdString();
-  EXPECT_EQ(status(model), "Beleuchtung aktualisiert");
+  EXPECT_EQ(model.message(), "Beleuchtung aktualisiert");
   const auto state = sim.stateJson("zepa");
   EXPECT_EQ(state["rejected"], 0);
   EXPECT_EQ(state["lighting"]["report"], "0b ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
@@ -79,7 +58,7 @@ TEST(ProfileSavingChild, DISABLED_SavesUntilKilled) {
 
 TEST_F(ModelTest, AProfileWriterKilledAtAnyMomentLeavesADecodableFile) {
   qputenv("ZEPA_TEST_SAVING_PROFILE", profilePath().toUtf8());
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 20 && !HasFailure(); ++round) {
     SCOPED_TRACE(round);
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <atomic>
+#include <initializer_list>
+#include <map>
 #include <ostream>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include "app/model/unreadable_file.hpp"
 #include "protocol/halvern_device.hpp"
 #include "protocol/zepa_device.hpp"
+#include "tests/support/report_bytes.hpp"
 #include "tools/sim/in_process_backend.hpp"
 
 // Failing comparisons show the text, not UTF-16 code units.
@@ -93,9 +96,19 @@ class ModelTest : public ::testing::Test {
   static std::string stored(const char* key) {
     return settings().value(key, "<absent>").toByteArray().toStdString();
   }
-  // The status line as the user reads it: "message" or "message: error".
-  static QString status(const AppModel& model) {
-    return model.message() + (model.errorMessage() ? ": " + *model.errorMessage() : "");
+  // The error line, "" when there is none.
+  static QString error(const AppModel& model) { return model.errorMessage().value_or(""); }
+  // The slots in the `list` of the ZEPA keyboard's state, by index: the `fields` in hex.
+  std::map<int, std::string> zepaSlots(const char* list,
+                                       std::initializer_list<const char*> fields) const {
+    std::map<int, std::string> found;
+    const nlohmann::json state = simulator_->zepaState();
+    for (const auto& slot : state[list]) {
+      Bytes values;
+      for (const char* field : fields) values.push_back(slot[field].get<std::uint8_t>());
+      found[slot["index"].get<int>()] = hex(values);
+    }
+    return found;
   }
   QString profilePath() const { return home_.filePath("data/ZEPA Control/profile.json"); }
 

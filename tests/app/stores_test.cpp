@@ -45,10 +45,6 @@ struct DamagedFile {
   std::string bytes;
 };
 
-void PrintTo(const DamagedFile& row, std::ostream* out) {
-  *out << row.name;
-}
-
 class UnreadableProfile : public ModelTest, public ::testing::WithParamInterface<DamagedFile> {};
 
 TEST_P(UnreadableProfile, IsMovedAsideAndTheDefaultUsed) {
@@ -60,8 +56,7 @@ TEST_P(UnreadableProfile, IsMovedAsideAndTheDefaultUsed) {
   ASSERT_EQ(aside.size(), 1);
   const QString asidePath = QFileInfo(profilePath()).dir().filePath(aside[0]);
   EXPECT_EQ(readFile(asidePath), GetParam().bytes);
-  ASSERT_TRUE(model->errorMessage().has_value());
-  EXPECT_TRUE(model->errorMessage()->contains(asidePath)) << model->errorMessage()->toStdString();
+  EXPECT_TRUE(error(*model).contains(asidePath)) << error(*model).toStdString();
   // The next save writes the default without touching the kept file.
   model->save();
   EXPECT_TRUE(decodeProfile(readFile(profilePath())).has_value());
@@ -70,16 +65,12 @@ TEST_P(UnreadableProfile, IsMovedAsideAndTheDefaultUsed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stores, UnreadableProfile,
-    ::testing::Values(
-        DamagedFile{"Empty", ""},
-        DamagedFile{"Truncated", encodeProfile(ZEPAProfile::makeDefault()).substr(0, 40)},
-        DamagedFile{"ActionFour",
-                    profileWith("\"remaps\":[]", R"("remaps":[{"sourceIndex":1,"action":4,)"
-                                                 R"("param1":0,"param2":0,"param3":0}])")},
-        DamagedFile{"HalfBrightness", profileWith("\"brightness\":5", "\"brightness\":5.5")},
-        DamagedFile{"NulThenGarbage",
-                    encodeProfile(ZEPAProfile::makeDefault()) + std::string(1, '\0') + "x"},
-        DamagedFile{"RandomBytes", randomBytes(2 * 1024 * 1024)}),
+    ::testing::Values(DamagedFile{"Empty", ""},
+                      DamagedFile{"Truncated",
+                                  encodeProfile(ZEPAProfile::makeDefault()).substr(0, 40)},
+                      DamagedFile{"NulThenGarbage", encodeProfile(ZEPAProfile::makeDefault()) +
+                                                        std::string(1, '\0') + "x"},
+                      DamagedFile{"RandomBytes", randomBytes(2 * 1024 * 1024)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ModelTest, WrittenInAnyIntegralNotationTheProfileIsRead) {
@@ -109,9 +100,7 @@ TEST_F(ModelTest, TheNoticeOutlastsTheStartUpClockSync) {
   model->startup();
   waitUntilIdle(*model);
   EXPECT_EQ(model->message(), "Uhr synchronisiert");
-  ASSERT_TRUE(model->errorMessage().has_value());
-  EXPECT_TRUE(model->errorMessage()->contains("profile.unreadable-"))
-      << model->errorMessage()->toStdString();
+  EXPECT_TRUE(error(*model).contains("profile.unreadable-")) << error(*model).toStdString();
 }
 
 TEST_F(ModelTest, AbandonedSaveFilesAreRemovedButNotARunningSave) {
@@ -144,8 +133,7 @@ TEST_P(DamagedSettings, AreCopiedAsideBeforeTheFirstWrite) {
   ASSERT_EQ(aside.size(), 1);
   const QString asidePath = QFileInfo(settingsPath()).dir().filePath(aside[0]);
   EXPECT_EQ(readFile(asidePath), GetParam().bytes);
-  ASSERT_TRUE(model->errorMessage().has_value());
-  EXPECT_TRUE(model->errorMessage()->contains(asidePath)) << model->errorMessage()->toStdString();
+  EXPECT_TRUE(error(*model).contains(asidePath)) << error(*model).toStdString();
   model->setAutoApply(true);
   EXPECT_EQ(readFile(asidePath), GetParam().bytes);
   EXPECT_EQ(asideFiles(settingsPath()).size(), 1);
@@ -162,7 +150,6 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedFile{"BinaryGarbage", randomBytes(1024)},
         DamagedFile{"DuplicateKey", "[General]\nhalvernLighting=" + kLighting +
                                         "\nhalvernLighting=@ByteArray({})\n"},
-        DamagedFile{"TruncatedValue", "[General]\nhalvernLighting=" + kLighting.substr(0, 40)},
         DamagedFile{"UnterminatedQuote", "[General]\nhalvernLighting=" +
                                              kLighting.substr(0, kLighting.size() - 1) + "\n"},
         DamagedFile{"WrongType", "[General]\nhalvernLighting=3\n"},
@@ -174,43 +161,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ModelTest, ReadableSettingsAreNeitherCopiedNorReported) {
   useKeyboards(false, false);
-  writeFile(
-      home_.filePath("config/ZEPA Control/ZEPA Control.conf"),
-      "[General]\nautoApply=TRUE\ncustomEffectNames=\"@ByteArray({\\\"07\\\":\\\"Mond\\\"})\"\n"
-      "halvernLighting=" +
-          kLighting + "\n");
+  writeFile(home_.filePath("config/ZEPA Control/ZEPA Control.conf"),
+            "[General]\nautoApply=TRUE\nautoClock=0\ncustomEffectNames=\"@ByteArray({\\\"07\\\":"
+            "\\\"Mond\\\"})\"\n"
+            "halvernLighting=" +
+                kLighting + "\n");
   auto model = makeModel();
   EXPECT_FALSE(model->errorMessage().has_value());
-  EXPECT_TRUE(model->autoApply());
+  EXPECT_TRUE(model->autoApply()) << "any case";
+  EXPECT_FALSE(model->autoClock()) << "as a number";
   EXPECT_EQ(model->customEffectNames().count(7), 1u);
   EXPECT_EQ(model->halvernLighting().brightness, 2);
   EXPECT_TRUE(asideFiles(home_.filePath("config/ZEPA Control/ZEPA Control.conf")).isEmpty());
 }
-
-struct StoredWord {
-  const char* name;
-  const char* word;
-  bool value;
-};
-
-class StoredBooleans : public ModelTest, public ::testing::WithParamInterface<StoredWord> {};
-
-// Written by hand or by another program: the file is parsed, not served from Qt's cache.
-TEST_P(StoredBooleans, ReadInEveryCase) {
-  useKeyboards(false, false);
-  writeFile(home_.filePath("config/ZEPA Control/ZEPA Control.conf"),
-            std::string("[General]\nautoClock=") + GetParam().word + "\n");
-  auto model = makeModel();
-  EXPECT_EQ(model->autoClock(), GetParam().value);
-}
-
-INSTANTIATE_TEST_SUITE_P(Stores, StoredBooleans,
-                         ::testing::Values(StoredWord{"LowerFalse", "false", false},
-                                           StoredWord{"UpperFalse", "FALSE", false},
-                                           StoredWord{"MixedTrue", "True", true},
-                                           StoredWord{"Zero", "0", false},
-                                           StoredWord{"One", "1", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 struct LeftLock {
   const char* name;
@@ -241,24 +204,15 @@ TEST_P(AbandonedLock, DoesNotStallTheNextWrite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, AbandonedLock,
-                         ::testing::Values(LeftLock{"EmptyAndOld", "", 120},
-                                           LeftLock{"EmptyAndFresh", "", 0},
+                         ::testing::Values(LeftLock{"EmptyAndFresh", "", 0},
                                            LeftLock{"OnlyTheProcessId", "4194300\n", 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Run only by the tests below, as a second process on the same settings file.
-TEST(SettingsChild, DISABLED_WritesUntilKilled) {
-  SettingsStore store;
-  std::cout << "writing" << std::endl;
-  for (unsigned round = 0;; ++round) {
-    store.setAutoApply(round % 2 == 0);
-    store.setHalvernRemaps(std::vector<KeyRemap>(round % 50, {0x39, RemapAction::key, 0, 0xE0, 0}));
-  }
-}
-
+// Run only by the test below, as a second process on the same settings file.
 TEST(SettingsChild, DISABLED_PrintsStoredOptions) {
   const SettingsStore store;
-  std::cout << "autoClock=" << store.autoClock() << " autoApply=" << store.autoApply() << std::endl;
+  std::cout << "autoClock=" << store.autoClock() << "\nautoApply=" << store.autoApply()
+            << std::endl;
 }
 
 QString runChild(const char* test) {
@@ -267,9 +221,7 @@ QString runChild(const char* test) {
               {QStringLiteral("--gtest_filter=SettingsChild.DISABLED_") + test,
                "--gtest_also_run_disabled_tests"});
   child.waitForFinished(20000);
-  const QString out = QString::fromUtf8(child.readAllStandardOutput());
-  const qsizetype at = out.indexOf("autoClock=");
-  return at < 0 ? out : out.mid(at, out.indexOf('\n', at) - at);
+  return QString::fromUtf8(child.readAllStandardOutput());
 }
 
 // Qt's cache in this process would hand back the booleans it was given; another process reads
@@ -279,33 +231,9 @@ TEST_F(ModelTest, StoredOptionsReadTheSameInAnotherProcess) {
   auto model = makeModel();
   model->setAutoClock(false);
   model->setAutoApply(true);
-  EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=0 autoApply=1");
-  model->setAutoClock(true);
-  model->setAutoApply(false);
-  EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=1 autoApply=0");
-}
-
-// Killed at any moment of a settings write, a writer leaves nothing that stalls the next write
-// or makes the file unreadable.
-TEST_F(ModelTest, ASettingsWriterKilledAtAnyMomentNeverStallsTheNextWrite) {
-  for (int round = 0; round < 15; ++round) {
-    SCOPED_TRACE(round);
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=SettingsChild.DISABLED_WritesUntilKilled",
-                 "--gtest_also_run_disabled_tests"});
-    while (!child.readAllStandardOutput().contains("writing"))
-      ASSERT_TRUE(child.waitForReadyRead(20000)) << "the writing child never began";
-    QThread::usleep(static_cast<unsigned long>(round) * 1000);  // 0 to 14 ms, 1 ms apart
-    child.kill();
-    ASSERT_TRUE(child.waitForFinished());
-    SettingsStore store;
-    EXPECT_FALSE(store.damaged());
-    QElapsedTimer timer;
-    timer.start();
-    store.setAutoClock(round % 2 == 0);
-    EXPECT_LT(timer.elapsed(), 3000);
-  }
+  const QString read = runChild("PrintsStoredOptions");
+  EXPECT_TRUE(read.contains("autoClock=0\n")) << read.toStdString();
+  EXPECT_TRUE(read.contains("autoApply=1\n")) << read.toStdString();
 }
 
 }  // namespace zepa::test

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <set>
 #include <string>
 
 #include "app/views/about_view.hpp"
@@ -20,21 +21,12 @@ namespace zepa::uitest {
 namespace {
 
 bool interactive(QAccessible::Role role) {
-  switch (role) {
-    case QAccessible::PushButton:
-    case QAccessible::CheckBox:
-    case QAccessible::RadioButton:
-    case QAccessible::ComboBox:
-    case QAccessible::EditableText:
-    case QAccessible::Slider:
-    case QAccessible::SpinBox:
-    case QAccessible::PageTab:
-    case QAccessible::ButtonMenu:
-    case QAccessible::ButtonDropDown:
-      return true;
-    default:
-      return false;
-  }
+  static const std::set<QAccessible::Role> roles{
+      QAccessible::PushButton,    QAccessible::CheckBox,     QAccessible::RadioButton,
+      QAccessible::ComboBox,      QAccessible::EditableText, QAccessible::Slider,
+      QAccessible::SpinBox,       QAccessible::PageTab,      QAccessible::ButtonMenu,
+      QAccessible::ButtonDropDown};
+  return roles.contains(role);
 }
 
 QString describe(QAccessibleInterface* node) {
@@ -88,6 +80,8 @@ struct ViewRow {
   int tab;             // the main window's tab shown; -1: not the main window
   const char* dialog;  // "calibration", "settings", "about" or ""
 };
+
+using test::PrintTo;
 
 class AccessibilityTest : public ViewTest, public testing::WithParamInterface<ViewRow> {
  protected:
@@ -155,23 +149,21 @@ TEST_P(AccessibilityTest, TabReachesEveryControlInReadingOrder) {
     visited << QApplication::focusWidget();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
+  QStringList unreached;
   for (QWidget* widget : expected) {
-    EXPECT_TRUE(visited.contains(widget))
-        << "Tab never reaches " << widget->objectName().toStdString();
+    if (!visited.contains(widget)) unreached << widget->objectName();
   }
+  EXPECT_EQ(unreached, QStringList()) << "Tab never reaches these";
   // Reading order: each stop lies below the previous one or in a column to its right, except
   // once, where the cycle wraps from the end back to the start.
-  int wraps = 0;
+  QStringList jumpsUp;
   for (int i = 1; i < visited.size(); ++i) {
     const QRect before(visited[i - 1]->mapTo(window, QPoint(0, 0)), visited[i - 1]->size());
     const QRect now(visited[i]->mapTo(window, QPoint(0, 0)), visited[i]->size());
-    if (now.bottom() < before.top() && now.left() <= before.right()) {
-      ++wraps;
-      SCOPED_TRACE(visited[i - 1]->objectName().toStdString() + " then " +
-                   visited[i]->objectName().toStdString());
-      EXPECT_LE(wraps, 1) << "Tab jumps back up";
-    }
+    if (now.bottom() < before.top() && now.left() <= before.right())
+      jumpsUp << visited[i - 1]->objectName() + " → " + visited[i]->objectName();
   }
+  EXPECT_LE(jumpsUp.size(), 1) << jumpsUp.join(", ").toStdString();
 }
 
 TEST_F(AccessibilityTest, KeyGridButtonsExposeNameAndCheckedState) {
@@ -180,19 +172,17 @@ TEST_F(AccessibilityTest, KeyGridButtonsExposeNameAndCheckedState) {
   find<QTabWidget>(window, "tabs")->setCurrentIndex(1);
   QCoreApplication::processEvents();
   model.setSelectedKeys({56});  // "A"
-  const std::tuple<const char*, const char*, bool> keys[] = {
-      {"key56", "Taste A", true},
-      {"key38", "Taste Q", false},
-      {"key101", "Taste Pfeil nach oben", false},  // "↑" on the cap
-      {"key30", "Taste Minus", false}};
-  for (const auto& [name, spoken, selected] : keys) {
-    SCOPED_TRACE(name);
-    QAccessibleInterface* key = QAccessible::queryAccessibleInterface(find(window, name));
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->text(QAccessible::Name), QString::fromUtf8(spoken));
-    EXPECT_TRUE(key->state().checkable);
-    EXPECT_EQ(static_cast<bool>(key->state().checked), selected);
-  }
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(find(window, "key56"));
+  QAccessibleInterface* q = QAccessible::queryAccessibleInterface(find(window, "key38"));
+  QAccessibleInterface* up = QAccessible::queryAccessibleInterface(find(window, "key101"));
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(q, nullptr);
+  ASSERT_NE(up, nullptr);
+  EXPECT_EQ(a->text(QAccessible::Name), "Taste A");
+  EXPECT_EQ(up->text(QAccessible::Name), "Taste Pfeil nach oben") << "not the cap's arrow";
+  EXPECT_TRUE(q->state().checkable);
+  EXPECT_TRUE(a->state().checked);
+  EXPECT_FALSE(q->state().checked);
 }
 
 const ViewRow views[] = {

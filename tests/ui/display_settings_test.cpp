@@ -13,65 +13,77 @@ namespace {
 
 using DisplaySettingsTest = ViewTest;
 
-TEST_F(DisplaySettingsTest, DisplayTabShowsTheClockOrThePanelAndSyncsTheClock) {
-  for (Attached attached : {Attached::halvern, Attached::none, Attached::zepa}) {
-    SCOPED_TRACE(static_cast<int>(attached));
-    attach(attached);
-    auto& view = open<DisplayView>();
-    auto* panel = find<UnsupportedHalvernView>(view, "unsupportedHalvernView");
-    auto* sync = find<QPushButton>(view, "syncClockButton");
-    const bool clock = attached != Attached::halvern;
-    EXPECT_EQ(sync->isVisible(), clock);
-    EXPECT_EQ(panel->isVisible(), !clock);
-    EXPECT_EQ(clock ? sync->text() : panel->title() + " " + panel->text(),
-              clock
-                  ? "Datum und Uhrzeit jetzt synchronisieren"
-                  : "Kein Display Die Corvane Pro 108 besitzt kein konfigurierbares OLED-Display.");
-    EXPECT_TRUE(!clock || !text(view, "dateTimeText").isEmpty()) << "shown without a keyboard too";
-  }
-  click(*view_, "syncClockButton");  // with the ZEPA keyboard of the last round
-  waitUntilIdle(*model_);
-  EXPECT_EQ(model_->message(), "Uhr synchronisiert");
-  EXPECT_EQ(simulator_->zepaState()["clock"]["day"], 9) << simulator_->zepaState().dump();
+TEST_F(DisplaySettingsTest, TheHalvernGetsAPanelInsteadOfTheClock) {
+  attach(Attached::halvern);
+  auto& view = open<DisplayView>();
+  auto* panel = find<UnsupportedHalvernView>(view, "unsupportedHalvernView");
+  EXPECT_FALSE(find(view, "syncClockButton")->isVisible());
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_EQ(panel->title(), "Kein Display");
+  EXPECT_EQ(panel->text(), "Die Corvane Pro 108 besitzt kein konfigurierbares OLED-Display.");
+}
+
+TEST_F(DisplaySettingsTest, TheClockShowsWithoutAKeyboardToo) {
+  attach(Attached::none);
+  auto& view = open<DisplayView>();
+  EXPECT_TRUE(find(view, "syncClockButton")->isVisible());
+  EXPECT_FALSE(text(view, "dateTimeText").isEmpty());
+}
+
+// The model's calendar says Sunday 9 March 2025, 14:05:07.
+TEST_F(DisplaySettingsTest, TheButtonSetsTheClockToTheCalendarsDate) {
+  AppModel& model = attach(Attached::zepa);
+  auto& view = open<DisplayView>();
+  EXPECT_EQ(find<QPushButton>(view, "syncClockButton")->text(),
+            "Datum und Uhrzeit jetzt synchronisieren");
+  click(view, "syncClockButton");
+  waitUntilIdle(model);
+  EXPECT_EQ(model.message(), "Uhr synchronisiert");
+  EXPECT_EQ(simulator_->zepaState()["clock"], nlohmann::json::parse(R"({"day":9,"hour":14,
+      "minute":5,"month":3,"profile":1,"second":7,"weekday":0,"year":2025})"));
+}
+
+TEST(DisplayDate, ReadsInGerman) {
   EXPECT_EQ(DisplayView::dateTimeText(QDateTime(QDate(2025, 3, 9), QTime(14, 5, 7)),
                                       QLocale(QLocale::German, QLocale::Germany)),
             "Sonntag, 9. März 2025, 14:05");
 }
 
-TEST_F(DisplaySettingsTest, TheDateIsGermanWhateverTheSystemLanguage) {
-  const std::pair<QLocale, QLocale> rows[] = {
-      {QLocale(QLocale::English, QLocale::UnitedStates),
-       QLocale(QLocale::German, QLocale::Germany)},
-      {QLocale(QLocale::C), QLocale(QLocale::German, QLocale::Germany)},
-      {QLocale(QLocale::German, QLocale::Austria), QLocale(QLocale::German, QLocale::Austria)},
-      {QLocale(QLocale::German, QLocale::Switzerland),
-       QLocale(QLocale::German, QLocale::Switzerland)}};
-  for (const auto& [system, shown] : rows) {
-    EXPECT_EQ(DisplayView::displayLocale(system).name(), shown.name())
-        << system.name().toStdString();
-  }
+TEST(DisplayDate, IsGermanUnderAnEnglishSystem) {
+  EXPECT_EQ(DisplayView::displayLocale(QLocale(QLocale::English, QLocale::UnitedStates)).name(),
+            "de_DE");
 }
 
-TEST_F(DisplaySettingsTest, SettingsSwitchesWriteTheStoreAtOnceAndFollowTheModel) {
-  const std::tuple<const char*, const char*, bool> rows[] = {
-      {"autoClockSwitch", "autoClock", true}, {"autoApplySwitch", "autoApply", false}};
+TEST(DisplayDate, KeepsTheSystemsGermanVariant) {
+  EXPECT_EQ(DisplayView::displayLocale(QLocale(QLocale::German, QLocale::Austria)).name(), "de_AT");
+}
+
+struct Switch {
+  const char* name;
+  const char* key;
+  bool defaultOn;
+};
+using test::PrintTo;
+
+class SettingsSwitch : public ViewTest, public ::testing::WithParamInterface<Switch> {};
+
+TEST_P(SettingsSwitch, WritesTheStoreAtOnceAndFollowsTheModel) {
   AppModel& model = attach(Attached::none);
   SettingsView view(model);
-  EXPECT_EQ(view.size(), QSize(460, 260));
-  for (const auto& [name, key, defaultOn] : rows) {
-    SCOPED_TRACE(name);
-    auto* box = find<QCheckBox>(view, name);
-    EXPECT_EQ(box->isChecked(), defaultOn);
-    box->click();
-    EXPECT_EQ(model.property(key), QVariant(!defaultOn));
-    EXPECT_EQ(settings().value(QLatin1String(key)), QVariant(!defaultOn)) << "stored at once";
-    SettingsView again(model);
-    EXPECT_EQ(find<QCheckBox>(again, name)->isChecked(), !defaultOn);
-    model.setProperty(key, defaultOn);
-    EXPECT_EQ(box->isChecked(), defaultOn) << "a change from elsewhere shows at once";
-  }
+  auto* box = find<QCheckBox>(view, GetParam().name);
+  EXPECT_EQ(box->isChecked(), GetParam().defaultOn);
+  box->click();
+  EXPECT_EQ(model.property(GetParam().key), QVariant(!GetParam().defaultOn));
+  EXPECT_EQ(settings().value(GetParam().key), QVariant(!GetParam().defaultOn)) << "stored at once";
+  model.setProperty(GetParam().key, GetParam().defaultOn);
+  EXPECT_EQ(box->isChecked(), GetParam().defaultOn) << "a change from elsewhere shows at once";
   EXPECT_TRUE(simulator_->log().empty()) << "switching sends nothing";
 }
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsSwitch,
+                         ::testing::Values(Switch{"autoClockSwitch", "autoClock", true},
+                                           Switch{"autoApplySwitch", "autoApply", false}),
+                         [](const auto& info) { return std::string(info.param.key); });
 
 }  // namespace
 }  // namespace zepa::uitest

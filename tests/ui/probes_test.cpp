@@ -28,22 +28,22 @@ TEST(ProbeText, MismatchAndRefusedAccess) {
             "installieren (zepa-control --print-udev-rules) und die Tastatur neu verbinden.\n");
 }
 
-TEST(ProbeText, OptionsTakeTheNextArgument) {
-  const QString program = "/usr/bin/zepa-control";
-  const std::pair<QStringList, QString> rows[] = {
-      // probe file, write-test file, device root
-      {{program, "--halvern-probe-file", "a", "--halvern-probe-file", "b"}, "a - -"},
-      // The value is whatever follows, even another option.
-      {{program, "--halvern-probe-file", "--device-root", "/tmp/r"}, "--device-root - /tmp/r"},
-      // The program path is part of the list that is searched.
-      {{"--halvern-write-test-file", "x"}, "- x -"}};
-  for (const auto& [arguments, found] : rows) {
-    const LaunchOptions o = parseLaunchOptions(arguments);
-    EXPECT_EQ(o.probeFile.value_or("-") + " " + o.writeTestFile.value_or("-") + " " +
-                  o.deviceRoot.value_or("-"),
-              found)
-        << arguments.join(' ').toStdString();
-  }
+TEST(ProbeText, WithoutTheHalvernTheProbeSaysSo) {
+  auto backend = std::make_shared<sim::InProcessBackend>(sim::SimulatorOptions{true, false, 0, {}});
+  EXPECT_EQ(halvernModelProbe(backend, [](std::chrono::microseconds) {}).toStdString(), notFound);
+}
+
+TEST(ProbeText, TheFirstOptionWins) {
+  const LaunchOptions o = parseLaunchOptions(
+      {"/usr/bin/zepa-control", "--halvern-probe-file", "a", "--halvern-probe-file", "b"});
+  EXPECT_EQ(o.probeFile, "a");
+}
+
+TEST(ProbeText, AnOptionsValueIsWhateverFollows) {
+  const LaunchOptions o =
+      parseLaunchOptions({"/usr/bin/zepa-control", "--halvern-probe-file", "--device-root", "/r"});
+  EXPECT_EQ(o.probeFile, "--device-root");
+  EXPECT_EQ(o.deviceRoot, "/r");
 }
 
 TEST(ProbeText, ResultFileIsReplacedWholeOrLeftAsItWas) {
@@ -60,78 +60,64 @@ TEST(ProbeText, ResultFileIsReplacedWholeOrLeftAsItWas) {
 }
 
 // zepa-control as a process on a mounted zepa-sim, in its own folder as home and working folder.
-TEST(ProbeProcess, ResultFilesAndExitFollowTheOptions) {
-  const struct {
-    const char* keyboard;
-    QStringList arguments;  // --device-root ROOT goes in at the third place, or first
-    int exitCode;           // -1: no probe was asked for, the application stays open
-    const char* probe;      // probe.txt; "MODEL": the answers the simulator holds
-    const char* write;      // write.txt
-  } rows[] = {{"--halvern", {"--halvern-probe-file", "probe.txt"}, 0, "MODEL", ""},
-              {"--halvern",
-               {"--halvern-write-test-file", "write.txt", "--halvern-probe-file", "probe.txt"},
-               0,
-               "MODEL",
-               "OK\n"},
-              {"--zepa", {"--halvern-probe-file", "probe.txt"}, 0, notFound, ""},
-              {"--halvern", {"--halvern-probe-file", "missing/probe.txt"}, 1, "", ""},
-              {"--halvern", {"--halvern-probe-file"}, -1, "", ""},
-              {"--halvern", {"--halvern-write-test-file"}, -1, "", ""},
-              {"--halvern", {"--halvern-probe-file=probe.txt"}, -1, "", ""}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.arguments.join(' ').toStdString());
-    test::SimMount sim({row.keyboard});
-    ZEPA_REQUIRE_SIM(sim);
-    const bool halvern = std::string(row.keyboard) == "--halvern";
-    const nlohmann::json before = halvern ? sim.stateJson("halvern") : nlohmann::json();
-    QTemporaryDir home;
+class ProbeRun : public ::testing::Test {
+ protected:
+  void launch(const test::SimMount& sim, QStringList arguments) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("XDG_DATA_HOME", home.filePath("data"));
-    QProcess app;
-    app.setProcessEnvironment(env);
-    app.setWorkingDirectory(home.path());
-    QStringList arguments = row.arguments;
-    const qsizetype at = arguments.size() > 2 ? 2 : 0;
-    arguments.insert(at, QString::fromStdString(sim.root().string()));
-    arguments.insert(at, "--device-root");
-    app.start(program, arguments);
-    ASSERT_TRUE(app.waitForStarted(10000));
-    if (row.exitCode < 0) {
-      EXPECT_FALSE(app.waitForFinished(1500)) << "quit although no probe was asked for";
-      app.kill();
-      app.waitForFinished(5000);
-      const auto log = sim.readLog();
-      EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const auto& e) { return e.op == "SET"; }))
-          << "nothing may be sent to the Halvern keyboard";
-    } else {
-      ASSERT_TRUE(app.waitForFinished(30000)) << "the application did not quit after the probe";
-      EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-      EXPECT_EQ(app.exitCode(), row.exitCode) << "a lost result must not look successful";
-    }
-    if (row.exitCode == 1) {
-      EXPECT_TRUE(app.readAllStandardError().contains("konnte nicht geschrieben werden"));
-    }
-    if (halvern) {  // only the write test writes, and it puts back what it read
-      nlohmann::json after = sim.stateJson("halvern");
-      EXPECT_EQ(after["configWrites"], *row.write ? 1 : 0);
-      after["configWrites"] = before["configWrites"];
-      EXPECT_EQ(after, before);
-    }
-    QStringList files;
-    for (auto [name, expected] : {std::pair<QString, std::string>{"probe.txt", row.probe},
-                                  std::pair<QString, std::string>{"write.txt", row.write}}) {
-      if (expected.empty()) continue;
-      files << name;
-      if (expected == "MODEL")
-        expected = "MODEL " + before["modelAnswer"].get<std::string>() +
-                   "\nCONFIG 06 84 00 00 01 00 80 00 " + before["configBlock"].get<std::string>() +
-                   "\n";
-      EXPECT_EQ(readFile(home.filePath(name)), expected) << name.toStdString();
-    }
-    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), files);
+    env.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+    env.insert("XDG_DATA_HOME", home_.filePath("data"));
+    app_.setProcessEnvironment(env);
+    app_.setWorkingDirectory(home_.path());
+    app_.start(program, QStringList{"--device-root", QString::fromStdString(sim.root().string())} +
+                            arguments);
+    ASSERT_TRUE(app_.waitForStarted(10000));
   }
+  void expectExit(int code) {
+    ASSERT_TRUE(app_.waitForFinished(30000)) << "the application did not quit after the probe";
+    EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app_.exitCode(), code) << "a lost result must not look successful";
+  }
+  QTemporaryDir home_;
+  QProcess app_;
+};
+
+// Only the write test writes, and it puts back what it read.
+TEST_F(ProbeRun, WritesTheModelAndTheWriteTestResults) {
+  test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  const nlohmann::json before = sim.stateJson("halvern");
+  launch(sim, {"--halvern-write-test-file", "write.txt", "--halvern-probe-file", "probe.txt"});
+  expectExit(0);
+  EXPECT_EQ(readFile(home_.filePath("probe.txt")),
+            "MODEL " + before["modelAnswer"].get<std::string>() +
+                "\nCONFIG 06 84 00 00 01 00 80 00 " + before["configBlock"].get<std::string>() +
+                "\n");
+  EXPECT_EQ(readFile(home_.filePath("write.txt")), "OK\n");
+  nlohmann::json after = sim.stateJson("halvern");
+  EXPECT_EQ(after["configWrites"], 1);
+  after["configWrites"] = before["configWrites"];
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(ProbeRun, AResultItCannotWriteEndsInAnError) {
+  test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  launch(sim, {"--halvern-probe-file", "missing/probe.txt"});
+  expectExit(1);
+  EXPECT_TRUE(app_.readAllStandardError().contains("konnte nicht geschrieben werden"));
+  EXPECT_EQ(QDir(home_.path()).entryList(QDir::Files), QStringList());
+}
+
+TEST_F(ProbeRun, AnOptionWithoutItsValueOpensTheWindowAndSendsNothing) {
+  test::SimMount sim({"--halvern"});
+  ZEPA_REQUIRE_SIM(sim);
+  launch(sim, {"--halvern-probe-file"});
+  EXPECT_FALSE(app_.waitForFinished(1500)) << "quit although no probe was asked for";
+  app_.kill();
+  app_.waitForFinished(5000);
+  const auto log = sim.readLog();
+  EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const auto& e) { return e.op == "SET"; }));
 }
 
 TEST(ProbeProcess, UdevRulesArePrintedWithoutADisplay) {

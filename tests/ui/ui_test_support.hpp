@@ -4,11 +4,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QStringList>
 #include <QWidget>
 #include <initializer_list>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "tests/app/model_test_support.hpp"
 
@@ -37,27 +36,14 @@ class ViewTest : public test::ModelTest {
     return find<QLabel>(root, label)->text();
   }
   // Which of the named widgets are enabled (or, with `visible`, shown), in the given order.
-  static std::string enabled(const QWidget& root, const std::vector<const char*>& names,
-                             bool visible = false) {
-    std::string list;
+  static QStringList enabledOf(const QWidget& root, std::initializer_list<const char*> names,
+                               bool visible = false) {
+    QStringList list;
     for (const char* name : names) {
       const QWidget* widget = find(root, name);
-      if (visible ? widget->isVisible() : widget->isEnabled())
-        list += (list.empty() ? "" : " ") + std::string(name);
+      if (visible ? widget->isVisible() : widget->isEnabled()) list << QLatin1String(name);
     }
     return list;
-  }
-  // The keyboard's slots in the `list` of its state: "index: byte …; " per slot.
-  std::string zepaSlots(const char* list, std::initializer_list<const char*> fields) const {
-    std::string text;
-    const nlohmann::json state = simulator_->zepaState();
-    for (const auto& slot : state[list]) {
-      text += std::to_string(slot["index"].get<int>()) + ":";
-      for (const char* field : fields)
-        text += QString::asprintf(" %02x", slot[field].get<int>()).toStdString();
-      text += "; ";
-    }
-    return text;
   }
   static void click(const QObject& root, const char* button) {
     QTest::mouseClick(find<QAbstractButton>(root, button), Qt::LeftButton);
