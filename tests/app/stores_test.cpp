@@ -147,6 +147,7 @@ TEST_P(DamagedSettings, AreCopiedAsideBeforeTheFirstWrite) {
   ASSERT_TRUE(model->errorMessage().has_value());
   EXPECT_TRUE(model->errorMessage()->contains(asidePath)) << model->errorMessage()->toStdString();
   model->setAutoApply(true);
+  SettingsStore::waitForWrites();
   EXPECT_EQ(readFile(asidePath), GetParam().bytes);
   EXPECT_EQ(asideFiles(settingsPath()).size(), 1);
 }
@@ -236,6 +237,7 @@ TEST_P(AbandonedLock, DoesNotStallTheNextWrite) {
   QElapsedTimer timer;
   timer.start();
   model->setAutoApply(true);
+  SettingsStore::waitForWrites();
   EXPECT_LT(timer.elapsed(), 3000);
   EXPECT_NE(readFile(conf).find("autoApply=true"), std::string::npos);
 }
@@ -279,9 +281,11 @@ TEST_F(ModelTest, StoredOptionsReadTheSameInAnotherProcess) {
   auto model = makeModel();
   model->setAutoClock(false);
   model->setAutoApply(true);
+  SettingsStore::waitForWrites();
   EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=0 autoApply=1");
   model->setAutoClock(true);
   model->setAutoApply(false);
+  SettingsStore::waitForWrites();
   EXPECT_EQ(runChild("PrintsStoredOptions"), "autoClock=1 autoApply=0");
 }
 
