@@ -15,7 +15,8 @@ namespace zepa {
 class ZEPAControlApp {
  public:
   ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options);
-  // Waits for running keyboard work first: its results are posted to the model.
+  // Waits for running keyboard work first: its results are posted to the model. The model's
+  // settings store then waits for its queued writes, so nothing is lost at quit.
   ~ZEPAControlApp();
   ZEPAControlApp(const ZEPAControlApp&) = delete;
   ZEPAControlApp& operator=(const ZEPAControlApp&) = delete;

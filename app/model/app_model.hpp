@@ -257,7 +257,7 @@ class AppModel : public QObject {
   void keepUnreadableStores();
 
   ModelEnvironment env_;
-  SettingsStore settings_;
+  SettingsStore settings_{SettingsStore::Writes::background};
   ProfileStore profileStore_;
 
   bool connected_ = false;

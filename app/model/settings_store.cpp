@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QStringDecoder>
 #include <QThread>
+#include <QThreadPool>
 
 #include "app/model/unreadable_file.hpp"
 #include "protocol/json_fields.hpp"
@@ -126,11 +127,29 @@ void clearAbandonedLock(const QString& lockPath) {
   }
 }
 
+// One writer thread for the process, so writes are applied in the order given and the last
+// write of a key wins, whichever store queued them.
+QThreadPool& writer() {
+  static QThreadPool pool;
+  static const bool once = [] {
+    pool.setObjectName(QStringLiteral("settings writer"));
+    pool.setMaxThreadCount(1);
+    pool.setExpiryTimeout(-1);
+    return true;
+  }();
+  (void)once;
+  return pool;
+}
+
+// Held by the writer for the whole write. QSettings objects of one process share the file's
+// pending changes, so a read that opened the file mid-write would write it itself.
+std::mutex fileMutex;
+
 }  // namespace
 
-SettingsStore::SettingsStore() {
-  const QString path = filePath();
-  QFile file(path);
+SettingsStore::SettingsStore(Writes writes)
+    : path_(filePath()), background_(writes == Writes::background) {
+  QFile file(path_);
   if (!file.exists()) return;
   // QSettings reads the whole file into memory; one far larger than ours is not read at all.
   if (file.size() > static_cast<qint64>(json_fields::kMaxDocumentSize)) {
@@ -143,6 +162,7 @@ SettingsStore::SettingsStore() {
   }
   const QByteArray text = file.readAll();
   const int warningsBefore = qtWarnings;
+  const std::lock_guard lock(fileMutex);
   QuietQt quiet;
   QSettings settings = openSettings();
   bool everyValueValid = true;
@@ -151,41 +171,112 @@ SettingsStore::SettingsStore() {
              qtWarnings != warningsBefore || !linesQtKeeps(text) || !valuesReadable(settings);
 }
 
+SettingsStore::~SettingsStore() {
+  if (background_) waitForWrites();
+}
+
+void SettingsStore::waitForWrites() {
+  writer().waitForDone();
+}
+
+bool SettingsStore::damaged() const {
+  const std::lock_guard lock(mutex_);
+  return damaged_;
+}
+
 QString SettingsStore::filePath() {
+  const std::lock_guard lock(fileMutex);
   QuietQt quiet;
   return openSettings().fileName();
 }
 
 QString SettingsStore::keepDamagedFileAside() {
+  const std::lock_guard lock(mutex_);
+  return keepDamagedFileAsideLocked();
+}
+
+QString SettingsStore::keepDamagedFileAsideLocked() {
   if (!damaged_ || keptAside_) return {};
-  const QString path = filePath();
   // A file too large to read is moved, so QSettings starts afresh instead of parsing it.
   const QString aside =
-      tooLarge_ ? UnreadableFile::moveAside(path) : UnreadableFile::copyAside(path);
+      tooLarge_ ? UnreadableFile::moveAside(path_) : UnreadableFile::copyAside(path_);
   keptAside_ = !aside.isEmpty();
   if (keptAside_) tooLarge_ = false;
   return aside;
 }
 
 bool SettingsStore::prepareWrite() {
-  if (damaged_ && !keptAside_) {
-    keepDamagedFileAside();
-    if (!keptAside_) return false;
+  {
+    const std::lock_guard lock(mutex_);
+    if (damaged_ && !keptAside_) {
+      keepDamagedFileAsideLocked();
+      if (!keptAside_) return false;
+    }
   }
-  clearAbandonedLock(filePath() + QStringLiteral(".lock"));
+  clearAbandonedLock(path_ + QStringLiteral(".lock"));
   return true;
 }
 
+void SettingsStore::write(const QString& key, std::optional<QVariant> value) {
+  if (!background_) {
+    writeToFile(key, value);
+    return;
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    cache_[key] = value;
+    ++queued_;
+  }
+  writer().start([this, key, value = std::move(value)] {
+    const bool written = writeToFile(key, value);
+    const std::lock_guard lock(mutex_);
+    --queued_;
+    // A refused write left the file as it was; reads say so again, as without the queue.
+    if (!written) cache_.erase(key);
+  });
+}
+
+bool SettingsStore::writeToFile(const QString& key, const std::optional<QVariant>& value) {
+  if (!prepareWrite()) return false;
+  const std::lock_guard file(fileMutex);
+  // Written when the object goes, still under the lock.
+  QSettings settings = openSettings();
+  if (value)
+    settings.setValue(key, *value);
+  else
+    settings.remove(key);
+  return true;
+}
+
+std::optional<QVariant> SettingsStore::lookUp(const QString& key) const {
+  // A read never waits for a write in progress and never opens the file during one.
+  std::unique_lock file(fileMutex, std::try_to_lock);
+  {
+    const std::lock_guard lock(mutex_);
+    if (tooLarge_) return std::nullopt;
+    if (!file.owns_lock() || queued_ > 0) {
+      if (const auto cached = cache_.find(key); cached != cache_.end()) return cached->second;
+    }
+  }
+  // Not written in this run: the file holds it, once the write in progress is done.
+  if (!file.owns_lock()) file.lock();
+  std::optional<QVariant> stored;
+  {
+    QuietQt quiet;
+    const QSettings settings = openSettings();
+    if (settings.contains(key)) stored = settings.value(key);
+  }
+  const std::lock_guard lock(mutex_);
+  if (queued_ == 0) cache_[key] = stored;
+  return stored;
+}
+
 QVariant SettingsStore::value(const QString& key) const {
-  if (tooLarge_) return {};
-  QuietQt quiet;
-  return openSettings().value(key);
+  return lookUp(key).value_or(QVariant());
 }
 
 bool SettingsStore::contains(const QString& key) const {
-  if (tooLarge_) return false;
-  QuietQt quiet;
-  return openSettings().contains(key);
+  return lookUp(key).has_value();
 }
 
 std::optional<bool> SettingsStore::boolFromVariant(const QVariant& value) {
@@ -205,8 +296,7 @@ bool SettingsStore::boolValue(const QString& key, bool fallback) const {
 }
 
 void SettingsStore::setBool(const QString& key, bool value) {
-  if (!prepareWrite()) return;
-  openSettings().setValue(key, value);
+  write(key, QVariant(value));
 }
 
 std::optional<QByteArray> SettingsStore::data(const QString& key) const {
@@ -216,14 +306,13 @@ std::optional<QByteArray> SettingsStore::data(const QString& key) const {
 }
 
 void SettingsStore::setData(const QString& key, const QByteArray& bytes) {
-  if (!prepareWrite()) return;
-  openSettings().setValue(key, bytes);
+  write(key, QVariant(bytes));
 }
 
 void SettingsStore::remove(const QString& key) {
-  if (!prepareWrite()) return;
-  openSettings().remove(key);
+  write(key, std::nullopt);
 }
+
 HalvernLightingConfig SettingsStore::defaultHalvernLighting() {
   return HalvernLightingConfig{HalvernEffect::aurora, RGBColor::cyan, 4, 4, true};
 }

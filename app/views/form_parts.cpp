@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -115,19 +116,55 @@ QSlider* makeStepSlider(int minimum, int maximum, QWidget* parent) {
   return slider;
 }
 
-QLabel* secondaryLabel(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
+namespace {
+
+// A wrapped label lays its text out again for every width a layout asks about, and nested
+// layouts ask many times per pass; the answers are kept until text, font or margins change.
+class WrappedLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+  int heightForWidth(int width) const override {
+    if (text() != text_ || font() != font_ || contentsMargins() != margins_ ||
+        wordWrap() != wrap_) {
+      heights_.clear();
+      text_ = text();
+      font_ = font();
+      margins_ = contentsMargins();
+      wrap_ = wordWrap();
+    }
+    if (const auto known = heights_.constFind(width); known != heights_.cend()) return *known;
+    return heights_[width] = QLabel::heightForWidth(width);
+  }
+
+ private:
+  mutable QString text_;
+  mutable QFont font_;
+  mutable QMargins margins_;
+  mutable bool wrap_ = false;
+  mutable QHash<int, int> heights_;
+};
+
+void dim(QLabel* label) {
   label->setTextFormat(Qt::PlainText);
   // Inside a button a label would otherwise take the button's text colour.
   label->setForegroundRole(QPalette::WindowText);
   QPalette dimmed = label->palette();
   dimmed.setColor(QPalette::WindowText, dimmed.color(QPalette::PlaceholderText));
   label->setPalette(dimmed);
+}
+
+}  // namespace
+
+QLabel* secondaryLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  dim(label);
   return label;
 }
 
 QLabel* noteLabel(const QString& text, QWidget* parent) {
-  QLabel* label = secondaryLabel(text, parent);
+  auto* label = new WrappedLabel(text, parent);
+  dim(label);
   label->setWordWrap(true);
   QFont small = label->font();
   small.setPointSizeF(small.pointSizeF() * 0.9);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/views/key_grid.hpp"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -154,6 +155,23 @@ QSize KeyButton::sizeHint() const {
 
 QSize KeyButton::minimumSizeHint() const {
   return QSize(40, fontMetrics().height() + 22);
+}
+
+void KeyButton::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      if (event->modifiers() & ~Qt::KeypadModifier) break;
+      emit moveRequested(event->key());
+      return;
+    default:
+      break;
+  }
+  QPushButton::keyPressEvent(event);
 }
 
 void KeyButton::enterEvent(QEnterEvent* event) {

@@ -43,7 +43,8 @@ class AdaptiveGridLayout : public QLayout {
 };
 
 // One key of the grid: a checkable key cap showing the key's label, filled with the accent
-// colour while selected. Stored colours are not shown: the grid is for choosing keys.
+// colour while selected. Stored colours are not shown: the grid is for choosing keys. Space
+// toggles it; the arrows, Home and End ask the grid to move focus to another key.
 class KeyButton : public QPushButton {
   Q_OBJECT
  public:
@@ -56,7 +57,12 @@ class KeyButton : public QPushButton {
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 
+ signals:
+  // Qt::Key_Left, Key_Right, Key_Up, Key_Down, Key_Home or Key_End was pressed on this key.
+  void moveRequested(int key);
+
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;

@@ -72,10 +72,8 @@ QPushButton* makeCalibrationEntry(QWidget* parent) {
 LightingView::LightingView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   setObjectName(QStringLiteral("lightingView"));
   zepaForm_ = makeZepaForm();
-  halvern_ = new HalvernLightingView(model_, this);
   stack_ = new QStackedLayout(this);
   stack_->addWidget(zepaForm_);
-  stack_->addWidget(halvern_);
 
   for (auto signal : {&AppModel::selectedKeyboardChanged, &AppModel::profileChanged,
                       &AppModel::selectedColorChanged, &AppModel::busyChanged,
@@ -179,8 +177,16 @@ QWidget* LightingView::makeZepaForm() {
 }
 
 void LightingView::refresh() {
-  stack_->setCurrentWidget(model_.selectedKeyboard() == SupportedKeyboard::halvern ? halvern_
-                                                                                   : zepaForm_);
+  // The Halvern's form is made when that keyboard is first chosen: a stacked layout measures
+  // its hidden pages too, so a page never shown would still cost every layout pass at start.
+  if (model_.selectedKeyboard() == SupportedKeyboard::halvern && !halvern_) {
+    halvern_ = new HalvernLightingView(model_, this);
+    giveButtonsRoom(halvern_);
+    stack_->addWidget(halvern_);
+  }
+  stack_->setCurrentWidget(model_.selectedKeyboard() == SupportedKeyboard::halvern
+                               ? static_cast<QWidget*>(halvern_)
+                               : zepaForm_);
   const LightingConfig& lighting = model_.profile().lighting;
   const LightingMode semantic = model_.semanticMode(lighting.mode);
   const bool canSend = !model_.busy() && model_.connected();
@@ -228,8 +234,12 @@ void LightingView::refresh() {
 }
 
 // Wide enough for every effect's name in either direction, so the box keeps its width when
-// the direction or the effect changes; only a renamed effect can widen it.
+// the direction or the effect changes; only a renamed effect can widen it. Measuring all forty
+// names is the costliest part of a refresh, so it is done again only when names or font change.
 void LightingView::fitEffectPicker() {
+  const std::pair<int, QString> now{model_.effectNamesRevision(), effect_->font().key()};
+  if (fittedTo_ == now) return;
+  fittedTo_ = now;
   int widest = 0;
   const QFontMetrics metrics = effect_->fontMetrics();
   for (LightingMode mode : allLightingModes()) {

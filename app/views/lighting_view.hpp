@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+#include <utility>
+
 #include <QWidget>
 
 #include "app/model/app_model.hpp"
@@ -48,6 +51,8 @@ class LightingView : public QWidget {
   QButtonGroup* directionGroup_ = nullptr;
   QLabel* activeSelection_ = nullptr;
   QPushButton* apply_ = nullptr;
+  // What the picker's width was last fitted to: the effect names' revision and the font.
+  std::optional<std::pair<int, QString>> fittedTo_;
 };
 
 }  // namespace zepa

@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/model/app_model.hpp"
 #include "app/views/color_button.hpp"
@@ -86,11 +87,14 @@ QWidget* PerKeyView::makeZepaPage() {
     button->setObjectName(QStringLiteral("key%1").arg(key.index));
     const std::uint8_t index = key.index;
     connect(button, &QPushButton::clicked, this, [this, index] { toggle(index); });
+    connect(button, &KeyButton::moveRequested, this,
+            [this, button](int key) { moveFocus(button, key); });
     grid_->addWidget(button);
     keys_.push_back(button);
   }
+  if (!keys_.empty()) makeTabStop(keys_.front());
 
-  auto* scroll = new QScrollArea;
+  auto* scroll = keyScroll_ = new QScrollArea;
   scroll->setObjectName(QStringLiteral("keyGridScroll"));
   scroll->setWidget(keyArea);
   scroll->setWidgetResizable(true);
@@ -140,6 +144,49 @@ void PerKeyView::toggle(std::uint8_t index) {
   KeySelection keys = model_.selectedKeys();
   if (!keys.erase(index)) keys.insert(index);
   model_.setSelectedKeys(keys);
+}
+
+void PerKeyView::makeTabStop(KeyButton* key) {
+  for (KeyButton* button : keys_)
+    button->setFocusPolicy(button == key ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void PerKeyView::moveFocus(KeyButton* from, int key) {
+  const auto at = std::find(keys_.begin(), keys_.end(), from);
+  if (at == keys_.end()) return;
+  const int count = static_cast<int>(keys_.size());
+  const int index = static_cast<int>(at - keys_.begin());
+  // Up and down go to the key in the same column of the row as the grid shows it now.
+  const int columns = grid_->columnCount(grid_->geometry().width());
+  const bool rightToLeft = layoutDirection() == Qt::RightToLeft;
+  int target = index;
+  switch (key) {
+    case Qt::Key_Left:
+      target = rightToLeft ? index + 1 : index - 1;
+      break;
+    case Qt::Key_Right:
+      target = rightToLeft ? index - 1 : index + 1;
+      break;
+    case Qt::Key_Up:
+      target = index - columns;
+      break;
+    case Qt::Key_Down:
+      target = index + columns;
+      break;
+    case Qt::Key_Home:
+      target = 0;
+      break;
+    case Qt::Key_End:
+      target = count - 1;
+      break;
+    default:
+      return;
+  }
+  if (target < 0 || target >= count) return;
+  KeyButton* next = keys_[static_cast<std::size_t>(target)];
+  makeTabStop(next);
+  next->setFocus(Qt::OtherFocusReason);
+  keyScroll_->ensureWidgetVisible(next);
 }
 
 void PerKeyView::refresh() {

@@ -34,6 +34,9 @@ class PerKeyView : public QWidget {
  private:
   QWidget* makeZepaPage();
   void toggle(std::uint8_t index);
+  // The grid is one Tab stop: the key that had focus last (at first the first key).
+  void moveFocus(KeyButton* from, int key);
+  void makeTabStop(KeyButton* key);
   void refresh();
 
   AppModel& model_;
@@ -43,6 +46,7 @@ class PerKeyView : public QWidget {
   ColorButton* color_ = nullptr;
   AdaptiveGridLayout* grid_ = nullptr;
   std::vector<KeyButton*> keys_;
+  QScrollArea* keyScroll_ = nullptr;
   QPushButton* clear_ = nullptr;
   QPushButton* apply_ = nullptr;
 };

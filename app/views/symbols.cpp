@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QIconEngine>
+#include <QImageReader>
 #include <QPainter>
 #include <QPalette>
 #include <array>
@@ -41,23 +42,34 @@ const SymbolRow* findSymbol(const QString& name) {
   return nullptr;
 }
 
-QPixmap paintedIn(const QIcon& icon, const QSize& size, qreal ratio, const QColor& color) {
-  QPixmap pixmap = icon.pixmap(size, ratio);
-  if (pixmap.isNull()) return pixmap;
-  QPainter painter(&pixmap);
-  painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-  painter.fillRect(pixmap.rect(), color);
+// The bundled outline (all are square) in one colour, read straight at the size it is drawn.
+// A QIcon would parse the SVG twice, once to check it when made and once to draw it, and load
+// Qt's icon-engine plugin before the first paint.
+QPixmap paintedIn(const QString& path, const QSize& size, qreal ratio, const QColor& color) {
+  QImageReader reader(path);
+  reader.setScaledSize(size * ratio);
+  QImage image = reader.read();
+  if (image.isNull()) return {};
+  image.convertTo(QImage::Format_ARGB32_Premultiplied);
+  {
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), color);
+  }
+  QPixmap pixmap = QPixmap::fromImage(std::move(image));
+  pixmap.setDevicePixelRatio(ratio);
   return pixmap;
 }
 
-QPixmap paintedIn(const QIcon& icon, int size, const QColor& color) {
-  return paintedIn(icon, QSize(size, size), qApp ? qApp->devicePixelRatio() : 1.0, color);
+QPixmap paintedIn(const QString& path, int size, const QColor& color) {
+  return paintedIn(path, QSize(size, size), qApp ? qApp->devicePixelRatio() : 1.0, color);
 }
 
-// Draws the bundled outline in one colour at whatever size is asked for, when it is asked for.
+// Draws the bundled outline in one colour at whatever size is asked for, when it is asked for,
+// and keeps what it drew for the next paint.
 class TintedIconEngine : public QIconEngine {
  public:
-  TintedIconEngine(QIcon outline, QColor color) : outline_(std::move(outline)), color_(color) {}
+  TintedIconEngine(QString path, QColor color) : path_(std::move(path)), color_(color) {}
 
   void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
@@ -69,15 +81,22 @@ class TintedIconEngine : public QIconEngine {
   }
 
   QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+    const QString key = QStringLiteral("%1x%2 %3 %4")
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(scale)
+                            .arg(mode == QIcon::Disabled);
+    if (const auto drawn = drawn_.find(key); drawn != drawn_.end()) return *drawn;
     QColor color = color_;
     if (mode == QIcon::Disabled) color.setAlphaF(0.4);
-    return paintedIn(outline_, size, scale, color);
+    return drawn_[key] = paintedIn(path_, size, scale, color);
   }
 
-  QIconEngine* clone() const override { return new TintedIconEngine(outline_, color_); }
+  QIconEngine* clone() const override { return new TintedIconEngine(path_, color_); }
 
  private:
-  QIcon outline_;
+  QString path_;
+  QHash<QString, QPixmap> drawn_;
   QColor color_;
 };
 
@@ -94,8 +113,8 @@ QIcon symbolIcon(const QString& name) {
   const QString themeName = QLatin1String(row->themeName);
   if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
   initResources();
-  const QIcon bundled(QLatin1String(row->bundled));
-  return QIcon(new TintedIconEngine(bundled, QApplication::palette().color(QPalette::WindowText)));
+  return QIcon(new TintedIconEngine(QLatin1String(row->bundled),
+                                    QApplication::palette().color(QPalette::WindowText)));
 }
 
 QPixmap tintedSymbol(const QString& name, int size, const QColor& color) {
@@ -103,7 +122,7 @@ QPixmap tintedSymbol(const QString& name, int size, const QColor& color) {
   if (!row) return {};
   initResources();
   // The bundled outline, not the theme's icon: a coloured theme icon would turn into a blob.
-  return paintedIn(QIcon(QLatin1String(row->bundled)), size, color);
+  return paintedIn(QLatin1String(row->bundled), size, color);
 }
 
 QIcon applicationIcon() {

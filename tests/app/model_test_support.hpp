@@ -92,7 +92,11 @@ class ModelTest : public ::testing::Test {
   static void waitUntilIdle(AppModel& model) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model.busy(); }, 20000)) << "never finished";
   }
-  static QSettings settings() { return QSettings("ZEPA Control", "ZEPA Control"); }
+  // The file as written: the model's writes go to a writer thread first.
+  static QSettings settings() {
+    SettingsStore::waitForWrites();
+    return QSettings("ZEPA Control", "ZEPA Control");
+  }
   static std::string stored(const char* key) {
     return settings().value(key, "<absent>").toByteArray().toStdString();
   }

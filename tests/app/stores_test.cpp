@@ -135,6 +135,7 @@ TEST_P(DamagedSettings, AreCopiedAsideBeforeTheFirstWrite) {
   EXPECT_EQ(readFile(asidePath), GetParam().bytes);
   EXPECT_TRUE(error(*model).contains(asidePath)) << error(*model).toStdString();
   model->setAutoApply(true);
+  SettingsStore::waitForWrites();
   EXPECT_EQ(readFile(asidePath), GetParam().bytes);
   EXPECT_EQ(asideFiles(settingsPath()).size(), 1);
 }
@@ -199,6 +200,7 @@ TEST_P(AbandonedLock, DoesNotStallTheNextWrite) {
   QElapsedTimer timer;
   timer.start();
   model->setAutoApply(true);
+  SettingsStore::waitForWrites();
   EXPECT_LT(timer.elapsed(), 3000);
   EXPECT_NE(readFile(conf).find("autoApply=true"), std::string::npos);
 }
@@ -231,6 +233,7 @@ TEST_F(ModelTest, StoredOptionsReadTheSameInAnotherProcess) {
   auto model = makeModel();
   model->setAutoClock(false);
   model->setAutoApply(true);
+  SettingsStore::waitForWrites();
   const QString read = runChild("PrintsStoredOptions");
   EXPECT_TRUE(read.contains("autoClock=0\n")) << read.toStdString();
   EXPECT_TRUE(read.contains("autoApply=1\n")) << read.toStdString();
