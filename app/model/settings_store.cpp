@@ -133,7 +133,7 @@ SettingsStore::SettingsStore() {
   QFile file(path);
   if (!file.exists()) return;
   // QSettings reads the whole file into memory; one far larger than ours is not read at all.
-  if (file.size() > static_cast<qint64>(json_fields::kMaxDocumentSize)) {
+  if (file.size() > static_cast<qint64>(json_fields::maxDocumentSize)) {
     damaged_ = tooLarge_ = true;
     return;
   }

@@ -16,7 +16,7 @@ namespace {
 using nlohmann::json;
 using Pointer = json::json_pointer;
 
-const char* const kProfile =
+const char* const profileJson =
     R"({"id":"6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f","name":"Büro","lighting":{"mode":10,)"
     R"("color":{"red":1,"green":2,"blue":3},"brightness":4,"speed":5,"direction":1,)"
     R"("colorful":false},"keyColors":[{"index":85,"color":{"red":255,"green":0,"blue":128}}],)"
@@ -90,14 +90,14 @@ TEST(ProfileCoding, DefaultAndFullProfilesRoundTripCompactly) {
       std::tuple("Standard", LightingConfig{LightingMode::rolling, {0, 210, 255}, 5, 3, 0, true},
                  0u));
   EXPECT_NE(profile.id, ZEPAProfile::makeDefault().id);
-  const auto full = decodeProfile(kProfile);
+  const auto full = decodeProfile(profileJson);
   ASSERT_TRUE(full);
   EXPECT_EQ(full->name, "Büro");
   EXPECT_EQ(full->lighting, (LightingConfig{LightingMode::scrolling, {1, 2, 3}, 4, 5, 1, false}));
   EXPECT_EQ(full->keyColors, (std::vector<KeyColor>{{85, {255, 0, 128}}}));
   EXPECT_EQ(full->remaps, (std::vector<KeyRemap>{{55, RemapAction::key, 1, 0, 0}}));
   const std::string text = encodeProfile(*full);
-  EXPECT_EQ(json::parse(text), json::parse(kProfile)) << text;
+  EXPECT_EQ(json::parse(text), json::parse(profileJson)) << text;
   EXPECT_EQ(text.find_first_of(" \n"), std::string::npos) << text;
   const HalvernLightingConfig halvern{HalvernEffect::tidal, {1, 2, 3}, 7, 255, false};
   EXPECT_EQ(decodeHalvernLighting(encodeHalvernLighting(halvern)), halvern);
@@ -138,7 +138,7 @@ TEST(Decoding, EveryMissingKeyOrWrongValueFailsTheWholeRecord) {
   };
   auto fromJson = [](auto decode) { return [=](const json& j) { return decode(j).has_value(); }; };
   const std::pair<const char*, std::function<bool(const json&)>> rows[] = {
-      {kProfile, fromText(decodeProfile)},
+      {profileJson, fromText(decodeProfile)},
       {R"({"mode":1,"color":{"red":9,"green":8,"blue":7},"brightness":2,"speed":3,)"
        R"("direction":0,"colorful":true})",
        fromJson(lightingConfigFromJson)},
@@ -159,13 +159,13 @@ TEST(Decoding, EveryMissingKeyOrWrongValueFailsTheWholeRecord) {
 
 // Ranges such as brightness are checked when sending, not here; unknown keys are ignored.
 TEST(Decoding, WholeDocuments) {
-  json document = json::parse(kProfile);
+  json document = json::parse(profileJson);
   document["lighting"]["brightness"] = 9;
   document["extra"] = json::object();
   EXPECT_TRUE(decodeProfile(document.dump()));
   for (std::string text : {"", "{", "null", "[]", "{} {}"}) EXPECT_FALSE(decodeProfile(text));
-  EXPECT_FALSE(decodeProfile(std::string(kProfile) + " x"));
-  EXPECT_TRUE(decodeProfile(std::string(kProfile) + "\n"));
+  EXPECT_FALSE(decodeProfile(std::string(profileJson) + " x"));
+  EXPECT_TRUE(decodeProfile(std::string(profileJson) + "\n"));
   const std::string remap = R"({"sourceIndex":1,"action":2,"param1":0,"param2":4,"param3":0})";
   EXPECT_EQ(decodeKeyRemaps("[" + remap + "," + remap + "]"),
             std::vector<KeyRemap>(2, {1, RemapAction::key, 0, 4, 0}));
@@ -249,7 +249,7 @@ struct FieldRow {
 class ProfileNumbers : public ::testing::TestWithParam<FieldRow> {};
 
 TEST_P(ProfileNumbers, IntegralValuesInAnyNotation) {
-  json document = json::parse(kProfile);
+  json document = json::parse(profileJson);
   const std::string marker = "\"@@\"";
   document["lighting"]["brightness"] = "@@";
   std::string text = document.dump();
@@ -281,7 +281,7 @@ struct DocumentRow {
 
 // The profile with an unknown member nested `depth` arrays deep (the document itself is one).
 std::string withExtra(int depth) {
-  std::string text(kProfile);
+  std::string text(profileJson);
   const std::string extra = std::string(static_cast<std::size_t>(depth), '[') +
                             std::string(static_cast<std::size_t>(depth), ']');
   return text.insert(1, "\"extra\":" + extra + ",");
@@ -295,14 +295,14 @@ TEST_P(UnreadableDocuments, DoNotDecode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, UnreadableDocuments,
-    ::testing::Values(DocumentRow{"NulThenGarbage",
-                                  std::string(kProfile) + std::string(1, '\0') + "garbage"},
-                      DocumentRow{"TrailingNul", std::string(kProfile) + std::string(1, '\0')},
-                      DocumentRow{"TrailingGarbage", std::string(kProfile) + "}"},
-                      DocumentRow{"OverOneMebibyte",
-                                  std::string(kProfile).insert(1, std::string(1024 * 1024, ' '))},
-                      DocumentRow{"DeepNesting", std::string(5 * 1024 * 1024, '[')},
-                      DocumentRow{"DeepUnknownMember", withExtra(64)}),
+    ::testing::Values(
+        DocumentRow{"NulThenGarbage", std::string(profileJson) + std::string(1, '\0') + "garbage"},
+        DocumentRow{"TrailingNul", std::string(profileJson) + std::string(1, '\0')},
+        DocumentRow{"TrailingGarbage", std::string(profileJson) + "}"},
+        DocumentRow{"OverOneMebibyte",
+                    std::string(profileJson).insert(1, std::string(1024 * 1024, ' '))},
+        DocumentRow{"DeepNesting", std::string(5 * 1024 * 1024, '[')},
+        DocumentRow{"DeepUnknownMember", withExtra(64)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UnreadableDocuments, NestingUpToTheLimitDecodes) {
@@ -310,7 +310,7 @@ TEST(UnreadableDocuments, NestingUpToTheLimitDecodes) {
 }
 
 TEST(UnreadableDocuments, ABracketInsideAStringIsNotNesting) {
-  json document = json::parse(kProfile);
+  json document = json::parse(profileJson);
   document["name"] = std::string(100, '[');
   EXPECT_TRUE(decodeProfile(document.dump()).has_value());
 }

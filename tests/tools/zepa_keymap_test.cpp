@@ -132,11 +132,11 @@ std::string writtenNodes(const zepa::test::SimMount& sim, std::size_t from) {
   return testing::PrintToString(nodes);
 }
 
-const std::string kMatch =
+const std::string keyboardMatch =
     R"({"VendorID":9610,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})";
-const std::string kCapsToControl =
+const std::string capsToControl =
     R"({"UserKeyMapping":[{"HIDKeyboardModifierMappingSrc":30064771129,"HIDKeyboardModifierMappingDst":30064771296}]})";
-const std::string kCaps = "30064771129", kControl = "30064771296";
+const std::string capsLock = "30064771129", leftControl = "30064771296";
 
 std::string mapping(const std::string& entries) {
   return R"({"UserKeyMapping":[)" + entries + "]}";
@@ -146,10 +146,10 @@ std::string pair(const std::string& source, const std::string& target) {
          target + "}";
 }
 std::vector<std::string> withMatch(const std::string& match) {
-  return {"--matching", match, "--set", kCapsToControl};
+  return {"--matching", match, "--set", capsToControl};
 }
 std::vector<std::string> withSet(const std::string& property) {
-  return {"--matching", kMatch, "--set", property};
+  return {"--matching", keyboardMatch, "--set", property};
 }
 
 // One simulator for the whole sequence: each call starts from the map the one before left, a
@@ -165,15 +165,16 @@ TEST(KeymapOnSimulator, EachCallSetsTheWholeMapOrNothing) {
     std::string after;  // the maps after a successful call
     std::string err;    // the one line on standard error; empty for success
   } calls[] = {
-      {withSet(kCapsToControl), "39=001d", ""},
+      {withSet(capsToControl), "39=001d", ""},
       // A later pair for the same key wins.
-      {withSet(mapping(pair(kCaps, kControl) + "," + pair("30064771076", "30064771077") + "," +
-                       pair(kControl, kCaps) + "," + pair("30064771076", "30064771078"))),
+      {withSet(mapping(pair(capsLock, leftControl) + "," + pair("30064771076", "30064771077") +
+                       "," + pair(leftControl, capsLock) + "," +
+                       pair("30064771076", "30064771078"))),
        "04=002e 39=001d e0=003a", ""},
       {withSet(mapping(pair("30064771077", "30064771076"))), "05=001e", ""},
       {{"!"}, "", usage},
-      {{"--matching", kMatch, "--matching", kMatch}, "", usage},
-      {{"!", "--device-root", "", "property", "--matching", kMatch, "--set", kCapsToControl},
+      {{"--matching", keyboardMatch, "--matching", keyboardMatch}, "", usage},
+      {{"!", "--device-root", "", "property", "--matching", keyboardMatch, "--set", capsToControl},
        "",
        usage},
       {withMatch("{VendorID:1}"), "",
@@ -193,21 +194,22 @@ TEST(KeymapOnSimulator, EachCallSetsTheWholeMapOrNothing) {
        "Die Tastenbelegung (--set) ist kein gültiges JSON (Fehler bei Zeichen 20)."},
       {withMatch(R"({"VendorID":1E777,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})"), "",
        "Die Geräteauswahl (--matching) enthält eine Zahl, die zu groß ist."},
-      {withSet(mapping(pair("-1e400", kControl))), "",
+      {withSet(mapping(pair("-1e400", leftControl))), "",
        "Die Tastenbelegung (--set) enthält eine Zahl, die zu groß ist."},
       {withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"), "",
        "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
        "„CapsLockDelayOverride“."},
-      {withSet(mapping(pair(kCaps, kControl) + R"(,{"HIDKeyboardModifierMappingSrc":1})")), "",
+      {withSet(mapping(pair(capsLock, leftControl) + R"(,{"HIDKeyboardModifierMappingSrc":1})")),
+       "",
        "Eintrag 2 der Tastenbelegung braucht „HIDKeyboardModifierMappingSrc“ und "
        "„HIDKeyboardModifierMappingDst“."},
-      {withSet(mapping(pair("30064771129.0", kControl))), "",
+      {withSet(mapping(pair("30064771129.0", leftControl))), "",
        "Eintrag 1 der Tastenbelegung: „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein."},
-      {withSet(mapping(pair("57", kControl))), "",
+      {withSet(mapping(pair("57", leftControl))), "",
        "Eintrag 1 der Tastenbelegung: 57 in „HIDKeyboardModifierMappingSrc“" + offPage},
-      {withSet(mapping(pair(kCaps, "30064771328"))), "",
+      {withSet(mapping(pair(capsLock, "30064771328"))), "",
        "Eintrag 1 der Tastenbelegung: 30064771328 in „HIDKeyboardModifierMappingDst“" + offPage},
-      {withSet(mapping(pair(kCaps, kControl) + "," + pair(kCaps, "30064771075"))), "",
+      {withSet(mapping(pair(capsLock, leftControl) + "," + pair(capsLock, "30064771075"))), "",
        "Eintrag 2 der Tastenbelegung: Linux kennt für die HID-Taste 0x03 keinen Tastencode."},
       {withSet(R"({"UserKeyMapping":[]})"), "", ""},
   };
@@ -236,7 +238,7 @@ TEST(KeymapOnSimulator, RefusedNodeNamesTheUdevRule) {
   ZEPA_REQUIRE_SIM(sim);
   const auto outcome =
       zepa::test::runProgram("zepa-keymap", {"--device-root", sim.root().string(), "property",
-                                             "--matching", kMatch, "--set", kCapsToControl});
+                                             "--matching", keyboardMatch, "--set", capsToControl});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, "Linux verweigert den Zugriff auf " + sim.root().string() +
                              "/dev/input/event0. Bitte die udev-Regel von ZEPA Control "
@@ -255,7 +257,7 @@ TEST(KeymapOnSimulator, NodeOfAnotherDeviceIsRefused) {
   std::ofstream(sys / "id/product") << "010c\n";
   const auto outcome =
       zepa::test::runProgram("zepa-keymap", {"--device-root", sim.root().string(), "property",
-                                             "--matching", kMatch, "--set", kCapsToControl});
+                                             "--matching", keyboardMatch, "--set", capsToControl});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, sim.root().string() +
                              "/dev/input/event0 gehört inzwischen zu einem anderen Gerät. Bitte "

@@ -276,12 +276,12 @@ TEST(Progress, ShownOnATerminal) {
 TEST(InProcess, ProgressCountsEveryPauseAndVerifyReportsAMismatch) {
   using namespace zepa::cli;
   const struct {
-    std::variant<ZepaKeysRequest, ZepaRemapRequest, HalvernQueryRequest> command;
+    std::variant<ZEPAKeysRequest, ZEPARemapRequest, HalvernQueryRequest> command;
     int status, pauses;
     std::string out, errEnd;
   } rows[] = {
-      {ZepaKeysRequest{{{1, {255, 0, 0}}}, 5, false}, 0, kPerKeyPauses, "", "… 100 %\n"},
-      {ZepaRemapRequest{{}, true, false}, 0, kRemapPauses, "", "… 100 %\n"},
+      {ZEPAKeysRequest{{{1, {255, 0, 0}}}, 5, false}, 0, perKeyPauses, "", "… 100 %\n"},
+      {ZEPARemapRequest{{}, true, false}, 0, remapPauses, "", "… 100 %\n"},
       {HalvernQueryRequest{HalvernQuery::verify, false}, 1, 5, "MISMATCH\n",
        "Der zurückgelesene Konfigurationsblock weicht vom geschriebenen ab.\n"},
   };
@@ -302,7 +302,7 @@ TEST(InProcess, ProgressCountsEveryPauseAndVerifyReportsAMismatch) {
 }
 
 #ifdef ZEPACTL_WITH_STORES
-const fs::path kHomes =
+const fs::path homesDir =
     fs::path(testing::TempDir()) / ("zepactl-homes-" + std::to_string(getpid()));
 
 // What the application stored, as words: "keys:N" a profile with Esc red and brightness N,
@@ -310,10 +310,10 @@ const fs::path kHomes =
 // Halvern breathing, "caps" its Caps Lock to Left Control, "noremaps" an empty Halvern list.
 // QSettings fixes its folder on first use, so the process keeps one configuration home; each
 // call clears the keys and gets a data home of its own.
-const fs::path kSettingsFile = kHomes / "config/ZEPA Control/ZEPA Control.conf";
+const fs::path settingsFile = homesDir / "config/ZEPA Control/ZEPA Control.conf";
 
 // Settings files the application cannot fully read, for "conf=NAME".
-const std::map<std::string, std::string> kDamagedSettings = {
+const std::map<std::string, std::string> damagedSettings = {
     {"garbage", "[General]\nhalvern\x01\xff\xfe\n"},
     {"truncated", "[General]\nhalvernLighting=\"@ByteArray({\\\"effect\\\":1"},
     {"wrongtype", "[General]\nhalvernLighting=3\n"},
@@ -322,9 +322,9 @@ const std::map<std::string, std::string> kDamagedSettings = {
 
 void store(const std::string& words, const fs::path& dataHome) {
   fs::create_directories(dataHome);
-  setenv("XDG_CONFIG_HOME", (kHomes / "config").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (homesDir / "config").c_str(), 1);
   setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-  fs::remove(kSettingsFile);
+  fs::remove(settingsFile);
   zepa::SettingsStore settings;
   settings.remove(zepa::SettingsStore::halvernLightingKey);
   settings.remove(zepa::SettingsStore::halvernRemapsKey);
@@ -351,8 +351,8 @@ void store(const std::string& words, const fs::path& dataHome) {
       settings.setHalvernRemaps(std::vector<zepa::KeyRemap>(
           3000, zepa::KeyRemap{0x39, zepa::RemapAction::key, 0, 0xE0, 0}));
     if (word.starts_with("conf=")) {
-      fs::create_directories(kSettingsFile.parent_path());
-      std::ofstream(kSettingsFile) << kDamagedSettings.at(word.substr(5));
+      fs::create_directories(settingsFile.parent_path());
+      std::ofstream(settingsFile) << damagedSettings.at(word.substr(5));
     }
   }
 }
@@ -437,7 +437,7 @@ TEST(Restore, ReappliesWhatWasStored) {
   };
   for (int index = 0; const auto& row : rows) {
     SCOPED_TRACE(row.stored);
-    store(row.stored, kHomes / "data" / std::to_string(index++));
+    store(row.stored, homesDir / "data" / std::to_string(index++));
     SimMount sim(words(row.sim));
     ZEPA_REQUIRE_SIM(sim);
     if (row.stored.ends_with("noinput")) fs::remove_all(sim.root() / "sys/class/input");
@@ -449,12 +449,12 @@ TEST(Restore, ReappliesWhatWasStored) {
     expectState(sim, row.state);
     const auto conf = row.stored.find("conf=");
     if (conf != std::string::npos) {
-      EXPECT_EQ(fileBytes(kSettingsFile), kDamagedSettings.at(row.stored.substr(conf + 5)));
+      EXPECT_EQ(fileBytes(settingsFile), damagedSettings.at(row.stored.substr(conf + 5)));
       // Qt's own English warnings about the file stay off the terminal.
       EXPECT_EQ(outcome.err.find("QVariant"), std::string::npos) << outcome.err;
     }
   }
-  fs::remove_all(kHomes);
+  fs::remove_all(homesDir);
 }
 #endif
 
