@@ -48,7 +48,7 @@ constexpr HalvernEffectRow halvernEffectTable[] = {
 };
 
 constexpr std::size_t halvernEffectCount = std::size(halvernEffectTable);
-static_assert(halvernEffectCount == static_cast<std::size_t>(HalvernEffect::tidal) + 1,
+static_assert(halvernEffectCount == static_cast<std::size_t>(lastHalvernEffect) + 1,
               "every effect has a row");
 static_assert(
     [] {
@@ -152,7 +152,7 @@ json toJson(const HalvernLightingConfig& value) {
 }
 
 std::optional<HalvernEffect> halvernEffectFromJson(const json& value) {
-  auto raw = integerIn(value, 0, 18);
+  auto raw = integerIn(value, 0, static_cast<std::int64_t>(halvernEffectCount) - 1);
   if (!raw) return std::nullopt;
   return halvernEffectFromRaw(static_cast<int>(*raw));
 }

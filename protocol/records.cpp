@@ -48,7 +48,7 @@ constexpr LightingModeRow lightingModeTable[] = {
 };
 
 constexpr std::size_t lightingModeCount = std::size(lightingModeTable);
-static_assert(lightingModeCount == static_cast<std::size_t>(LightingMode::shuttle) + 1,
+static_assert(lightingModeCount == static_cast<std::size_t>(lastLightingMode) + 1,
               "every mode has a row");
 static_assert(
     [] {
@@ -209,7 +209,7 @@ std::optional<RGBColor> rgbColorFromJson(const json& value) {
 }
 
 std::optional<LightingMode> lightingModeFromJson(const json& value) {
-  auto raw = integerIn(value, 0, 19);
+  auto raw = integerIn(value, 0, static_cast<std::int64_t>(lightingModeCount) - 1);
   if (!raw) return std::nullopt;
   return lightingModeFromRaw(static_cast<int>(*raw));
 }

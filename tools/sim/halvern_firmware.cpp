@@ -21,6 +21,7 @@ constexpr std::array<std::uint8_t, 6> writeHeaderTail = {0x00, 0x00, 0x01, 0x00,
 
 constexpr std::size_t customModeByte = 17;
 constexpr std::size_t effectByte = 18;
+// The firmware's own limit, not the protocol's effect table: the model judges what the host sends.
 constexpr int lastEffect = 18;
 constexpr std::size_t brightnessByte(int effect) {
   return 64 + 2 * effect;

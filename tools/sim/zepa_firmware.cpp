@@ -33,6 +33,7 @@ constexpr std::uint8_t beginCommand = 0x18;
 constexpr std::uint8_t applyCommand = 0x02;
 constexpr std::uint8_t endCommand = 0xF0;
 constexpr std::uint8_t perKeyEffect = 0x80;
+// The firmware's own limit, not the protocol's mode table: the model judges what the host sends.
 constexpr std::uint8_t lastEffect = 19;
 constexpr std::size_t headerCountByte = 8;
 
