@@ -26,7 +26,7 @@ constexpr int failureStatus = 1;
 
 // Runs `work`, writing its failure to `err`; the exit status.
 int guarded(DeviceContext& context, const std::function<void()>& work) {
-  if (auto failure = failureOf(work)) {
+  if (auto failure = failureText(work)) {
     context.err << *failure << '\n';
     return failureStatus;
   }
@@ -75,19 +75,6 @@ bool needed(const SurveyedNode& node) {
 std::string document(const nlohmann::json& value, int indent) {
   // A path from the environment need not be UTF-8; it must not end the program.
   return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::optional<std::string> failureOf(const std::function<void()>& work) {
-  try {
-    work();
-    return std::nullopt;
-  } catch (const ZEPAError& error) {
-    return error.description();
-  } catch (const std::bad_alloc&) {
-    return "Nicht genug Arbeitsspeicher.";
-  } catch (const std::exception& error) {
-    return std::string("Unerwarteter Fehler: ") + error.what();
-  }
 }
 
 int run(DeviceContext& context, const ListRequest& request) {

@@ -12,6 +12,7 @@
 
 #include "protocol/hid/hid.hpp"
 #include "protocol/pacing.hpp"
+#include "protocol/zepa_error.hpp"  // failureText
 #include "tools/cli/cli_request.hpp"
 
 namespace zepa::cli {
@@ -46,8 +47,5 @@ int run(DeviceContext& context, const HalvernLightingRequest& request);
 
 // JSON output text; text that is not UTF-8 is replaced, never thrown about.
 std::string document(const nlohmann::json& value, int indent);
-
-// Runs `work`: nothing when it completes, else the German text of what it threw.
-std::optional<std::string> failureOf(const std::function<void()>& work);
 
 }  // namespace zepa::cli

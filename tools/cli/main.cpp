@@ -106,7 +106,7 @@ int dispatch(const Invocation& invocation, DeviceContext& context) {
                         },
                         [&](const RestoreRequest&) {
                           int status = 1;
-                          if (auto failure = failureOf([&] {
+                          if (auto failure = zepa::failureText([&] {
                                 status = restoreStoredSettings(context, restoreTools(invocation));
                               })) {
                             context.err << *failure << '\n';
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
                         isatty(STDERR_FILENO) == 1,
                         root};
   int status = 1;
-  if (auto failure = failureOf([&] { status = dispatch(invocation, context); })) {
+  if (auto failure = zepa::failureText([&] { status = dispatch(invocation, context); })) {
     std::cerr << *failure << '\n';
     return 1;
   }

@@ -42,7 +42,7 @@ class StepLines {
   }
   // Runs one step and writes its line.
   void step(const char* keyboard, const char* what, const std::function<void()>& work) {
-    if (auto failure = failureOf(work)) {
+    if (auto failure = failureText(work)) {
       fail(keyboard, std::string(what) + " fehlgeschlagen: " + *failure);
     } else {
       note(keyboard, std::string(what) + " wiederhergestellt");
