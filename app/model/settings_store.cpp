@@ -26,10 +26,6 @@ QSettings openSettings() {
                    QStringLiteral("ZEPA Control"));
 }
 
-std::string_view view(const QByteArray& bytes) {
-  return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 QByteArray bytes(const std::string& text) {
   return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }

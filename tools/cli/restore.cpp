@@ -24,10 +24,6 @@ namespace {
 constexpr const char* zepaName = "ZEPA VX10";
 constexpr const char* halvernName = "Halvern Corvane Pro 108";
 
-std::string_view view(const QByteArray& bytes) {
-  return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 // One line per step; remembers whether any step failed.
 class StepLines {
  public:

@@ -56,10 +56,6 @@ std::optional<std::string> editProfile(Edit edit) {
   return std::nullopt;
 }
 
-std::string view(const QByteArray& bytes) {
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 std::string settingsPath() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZEPA Control"),
                    QStringLiteral("ZEPA Control"))
