@@ -20,9 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Generic desktop keyboard, one 8-byte input report.
-const unsigned char kKeyboardDescriptor[] = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05,
-                                             0x07, 0x75, 0x08, 0x95, 0x08, 0x15, 0x00,
-                                             0x25, 0xFF, 0x81, 0x00, 0xC0};
+const unsigned char keyboardDescriptor[] = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05,
+                                            0x07, 0x75, 0x08, 0x95, 0x08, 0x15, 0x00,
+                                            0x25, 0xFF, 0x81, 0x00, 0xC0};
 
 struct Tree {
   fs::path root;
@@ -42,7 +42,7 @@ struct Tree {
     for (const auto& file : {root / "sys/class/hidraw/hidraw0/device/report_descriptor",
                              root / "sys/class/input/event3/device/device/report_descriptor"}) {
       std::ofstream(file, std::ios::binary)
-          .write(reinterpret_cast<const char*>(kKeyboardDescriptor), sizeof kKeyboardDescriptor);
+          .write(reinterpret_cast<const char*>(keyboardDescriptor), sizeof keyboardDescriptor);
     }
   }
   ~Tree() { fs::remove_all(root); }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   try {
     const auto invocation = zepa::cli::parseArguments(args);
-    if (const auto* keys = std::get_if<zepa::cli::ZepaKeysRequest>(&invocation.command)) {
+    if (const auto* keys = std::get_if<zepa::cli::ZEPAKeysRequest>(&invocation.command)) {
       // Promised: ascending by index, one entry per index.
       for (std::size_t i = 1; i < keys->colors.size(); ++i) {
         if (keys->colors[i - 1].index >= keys->colors[i].index) std::abort();

@@ -39,7 +39,8 @@ constexpr std::size_t modeByte(int effect) {
   return 65 + 2 * static_cast<std::size_t>(effect);
 }
 constexpr std::uint8_t colorfulBits = 0x07;
-constexpr int lastEffect = 18;
+constexpr int lastEffect = rawValue(lastHalvernEffect);
+static_assert(modeByte(lastEffect) < configAnswerLength, "every effect's bytes lie in the answer");
 
 constexpr std::array<std::uint8_t, 7> modelQueryHeader{0x06, 0x82, 0x01, 0x00, 0x01, 0x00, 0x06};
 constexpr std::array<std::uint8_t, 8> configReadHeader{0x06, 0x84, 0x00, 0x00,

@@ -25,7 +25,7 @@ struct HalvernEffectRow {
 };
 
 // The one list of effects: every other list, bound and name comes from it.
-constexpr HalvernEffectRow kHalvernEffectTable[] = {
+constexpr HalvernEffectRow halvernEffectTable[] = {
     {HalvernEffect::off, "off", "Aus", false, false, false, true},
     {HalvernEffect::staticColor, "staticColor", "Konstant", true, false, true, true},
     {HalvernEffect::breathing, "breathing", "Atmen", true, true, true, true},
@@ -47,32 +47,32 @@ constexpr HalvernEffectRow kHalvernEffectTable[] = {
     {HalvernEffect::tidal, "tidal", "Gezeiten", true, true, true, false},
 };
 
-constexpr std::size_t kHalvernEffectCount = std::size(kHalvernEffectTable);
-static_assert(kHalvernEffectCount == static_cast<std::size_t>(HalvernEffect::tidal) + 1,
+constexpr std::size_t halvernEffectCount = std::size(halvernEffectTable);
+static_assert(halvernEffectCount == static_cast<std::size_t>(lastHalvernEffect) + 1,
               "every effect has a row");
 static_assert(
     [] {
-      for (std::size_t i = 0; i < kHalvernEffectCount; ++i) {
-        if (static_cast<std::size_t>(kHalvernEffectTable[i].effect) != i) return false;
+      for (std::size_t i = 0; i < halvernEffectCount; ++i) {
+        if (static_cast<std::size_t>(halvernEffectTable[i].effect) != i) return false;
       }
       return true;
     }(),
     "a raw value indexes its row");
 
 bool known(HalvernEffect effect) {
-  return rawValue(effect) >= 0 && rawValue(effect) < static_cast<int>(kHalvernEffectCount);
+  return rawValue(effect) >= 0 && rawValue(effect) < static_cast<int>(halvernEffectCount);
 }
 
 // A value cast from an unchecked integer gets an empty name and no capabilities.
 const HalvernEffectRow& row(HalvernEffect effect) {
   static constexpr HalvernEffectRow unknown{HalvernEffect::off, "", "", false, false, false, false};
-  return known(effect) ? kHalvernEffectTable[static_cast<std::size_t>(rawValue(effect))] : unknown;
+  return known(effect) ? halvernEffectTable[static_cast<std::size_t>(rawValue(effect))] : unknown;
 }
 
 template <bool visibleOnly>
 std::vector<HalvernEffect> collectEffects() {
   std::vector<HalvernEffect> effects;
-  for (const HalvernEffectRow& entry : kHalvernEffectTable) {
+  for (const HalvernEffectRow& entry : halvernEffectTable) {
     if (!visibleOnly || entry.visible) effects.push_back(entry.effect);
   }
   return effects;
@@ -98,11 +98,11 @@ std::optional<HalvernEffect> halvernEffectFromRaw(int raw) {
 
 const std::string& name(HalvernEffect effect) {
   static const auto names = [] {
-    std::array<std::string, kHalvernEffectCount + 1> all;  // the last one for unknown values
-    for (std::size_t i = 0; i < kHalvernEffectCount; ++i) all[i] = kHalvernEffectTable[i].name;
+    std::array<std::string, halvernEffectCount + 1> all;  // the last one for unknown values
+    for (std::size_t i = 0; i < halvernEffectCount; ++i) all[i] = halvernEffectTable[i].name;
     return all;
   }();
-  return names[known(effect) ? static_cast<std::size_t>(rawValue(effect)) : kHalvernEffectCount];
+  return names[known(effect) ? static_cast<std::size_t>(rawValue(effect)) : halvernEffectCount];
 }
 const char* cliName(HalvernEffect effect) {
   return row(effect).cliName;
@@ -152,7 +152,7 @@ json toJson(const HalvernLightingConfig& value) {
 }
 
 std::optional<HalvernEffect> halvernEffectFromJson(const json& value) {
-  auto raw = integerIn(value, 0, 18);
+  auto raw = integerIn(value, 0, static_cast<std::int64_t>(halvernEffectCount) - 1);
   if (!raw) return std::nullopt;
   return halvernEffectFromRaw(static_cast<int>(*raw));
 }

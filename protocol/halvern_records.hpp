@@ -38,10 +38,13 @@ enum class HalvernEffect : int {
   tidal = 18,
 };
 
+// The effect with the highest raw value; the table has a row for each effect up to it.
+inline constexpr HalvernEffect lastHalvernEffect = HalvernEffect::tidal;
+
 std::span<const HalvernEffect> allHalvernEffects();      // 19 cases in raw order
 std::span<const HalvernEffect> visibleHalvernEffects();  // the 16 offered in the lighting view
 std::optional<HalvernEffect> halvernEffectFromRaw(int raw);
-inline int rawValue(HalvernEffect effect) {
+constexpr int rawValue(HalvernEffect effect) {
   return static_cast<int>(effect);
 }
 const std::string& name(HalvernEffect effect);  // German display name

@@ -74,11 +74,11 @@ inline std::optional<std::string> stringField(const nlohmann::json& object, cons
 }
 
 // Stored documents are a few kilobytes; anything near this size is not one of ours.
-inline constexpr std::size_t kMaxDocumentSize = 1024 * 1024;
+inline constexpr std::size_t maxDocumentSize = 1024 * 1024;
 // Our documents nest four deep; deeper text is rejected before the parser builds it.
-inline constexpr int kMaxNesting = 64;
+inline constexpr int maxNesting = 64;
 
-// True when the nesting of arrays and objects, outside strings, stays within kMaxNesting.
+// True when the nesting of arrays and objects, outside strings, stays within maxNesting.
 inline bool nestingWithinLimit(std::string_view text) {
   int depth = 0;
   bool inString = false, escaped = false;
@@ -94,7 +94,7 @@ inline bool nestingWithinLimit(std::string_view text) {
     } else if (c == '"') {
       inString = true;
     } else if (c == '[' || c == '{') {
-      if (++depth > kMaxNesting) return false;
+      if (++depth > maxNesting) return false;
     } else if (c == ']' || c == '}') {
       --depth;
     }
@@ -105,7 +105,7 @@ inline bool nestingWithinLimit(std::string_view text) {
 // Parses without throwing; malformed text gives a discarded value. The parser takes a NUL
 // byte for the end of the input, so text with one is malformed here rather than cut short.
 inline nlohmann::json parse(std::string_view text) {
-  if (text.size() > kMaxDocumentSize || text.find('\0') != std::string_view::npos ||
+  if (text.size() > maxDocumentSize || text.find('\0') != std::string_view::npos ||
       !nestingWithinLimit(text)) {
     return nlohmann::json(nlohmann::json::value_t::discarded);
   }

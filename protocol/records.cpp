@@ -24,7 +24,7 @@ struct LightingModeRow {
 };
 
 // The one list of modes: every other list, bound and name comes from it.
-constexpr LightingModeRow kLightingModeTable[] = {
+constexpr LightingModeRow lightingModeTable[] = {
     {LightingMode::off, "off", "Aus", false, false, false},
     {LightingMode::staticColor, "staticColor", "Statisch", false, false, true},
     {LightingMode::singleOn, "singleOn", "Einzeln ein", true, false, true},
@@ -47,33 +47,33 @@ constexpr LightingModeRow kLightingModeTable[] = {
     {LightingMode::shuttle, "shuttle", "Pendeln", true, false, true},
 };
 
-constexpr std::size_t kLightingModeCount = std::size(kLightingModeTable);
-static_assert(kLightingModeCount == static_cast<std::size_t>(LightingMode::shuttle) + 1,
+constexpr std::size_t lightingModeCount = std::size(lightingModeTable);
+static_assert(lightingModeCount == static_cast<std::size_t>(lastLightingMode) + 1,
               "every mode has a row");
 static_assert(
     [] {
-      for (std::size_t i = 0; i < kLightingModeCount; ++i) {
-        if (static_cast<std::size_t>(kLightingModeTable[i].mode) != i) return false;
+      for (std::size_t i = 0; i < lightingModeCount; ++i) {
+        if (static_cast<std::size_t>(lightingModeTable[i].mode) != i) return false;
       }
       return true;
     }(),
     "a raw value indexes its row");
 
-constexpr auto kAllLightingModes = [] {
-  std::array<LightingMode, kLightingModeCount> modes{};
-  for (std::size_t i = 0; i < kLightingModeCount; ++i) modes[i] = kLightingModeTable[i].mode;
+constexpr auto lightingModeValues = [] {
+  std::array<LightingMode, lightingModeCount> modes{};
+  for (std::size_t i = 0; i < lightingModeCount; ++i) modes[i] = lightingModeTable[i].mode;
   return modes;
 }();
 
 bool known(LightingMode mode) {
-  return rawValue(mode) >= 0 && rawValue(mode) < static_cast<int>(kLightingModeCount);
+  return rawValue(mode) >= 0 && rawValue(mode) < static_cast<int>(lightingModeCount);
 }
 
 // A value cast from an unchecked integer gets an empty name and no capabilities, not a read
 // past the table.
 const LightingModeRow& row(LightingMode mode) {
   static constexpr LightingModeRow unknown{LightingMode::off, "", "", false, false, false};
-  return known(mode) ? kLightingModeTable[static_cast<std::size_t>(rawValue(mode))] : unknown;
+  return known(mode) ? lightingModeTable[static_cast<std::size_t>(rawValue(mode))] : unknown;
 }
 
 template <typename T, typename Decode>
@@ -94,7 +94,7 @@ std::optional<std::vector<T>> listFromJson(const json& array, Decode decode) {
 const RGBColor RGBColor::cyan{0, 210, 255};
 
 std::span<const LightingMode> allLightingModes() {
-  return kAllLightingModes;
+  return lightingModeValues;
 }
 
 std::optional<LightingMode> lightingModeFromRaw(int raw) {
@@ -105,11 +105,11 @@ std::optional<LightingMode> lightingModeFromRaw(int raw) {
 
 const std::string& name(LightingMode mode) {
   static const auto names = [] {
-    std::array<std::string, kLightingModeCount + 1> all;  // the last one for unknown values
-    for (std::size_t i = 0; i < kLightingModeCount; ++i) all[i] = kLightingModeTable[i].name;
+    std::array<std::string, lightingModeCount + 1> all;  // the last one for unknown values
+    for (std::size_t i = 0; i < lightingModeCount; ++i) all[i] = lightingModeTable[i].name;
     return all;
   }();
-  return names[known(mode) ? static_cast<std::size_t>(rawValue(mode)) : kLightingModeCount];
+  return names[known(mode) ? static_cast<std::size_t>(rawValue(mode)) : lightingModeCount];
 }
 const char* cliName(LightingMode mode) {
   return row(mode).cliName;
@@ -209,7 +209,7 @@ std::optional<RGBColor> rgbColorFromJson(const json& value) {
 }
 
 std::optional<LightingMode> lightingModeFromJson(const json& value) {
-  auto raw = integerIn(value, 0, 19);
+  auto raw = integerIn(value, 0, static_cast<std::int64_t>(lightingModeCount) - 1);
   if (!raw) return std::nullopt;
   return lightingModeFromRaw(static_cast<int>(*raw));
 }

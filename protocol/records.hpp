@@ -38,9 +38,12 @@ enum class LightingMode : int {
   shuttle = 19,
 };
 
+// The mode with the highest raw value; the table has a row for each mode up to it.
+inline constexpr LightingMode lastLightingMode = LightingMode::shuttle;
+
 std::span<const LightingMode> allLightingModes();  // 20 cases in raw order
 std::optional<LightingMode> lightingModeFromRaw(int raw);
-inline int rawValue(LightingMode mode) {
+constexpr int rawValue(LightingMode mode) {
   return static_cast<int>(mode);
 }
 const std::string& name(LightingMode mode);  // German display name

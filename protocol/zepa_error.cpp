@@ -2,6 +2,7 @@
 #include "protocol/zepa_error.hpp"
 
 #include <cstdio>
+#include <new>
 #include <utility>
 
 namespace zepa {
@@ -82,7 +83,21 @@ ZEPAError ZEPAError::interfaceNotFound() {
   return ZEPAError(Kind::interfaceNotFound, 0, {}, {});
 }
 
-std::string hexBytes(const std::vector<std::uint8_t>& bytes, std::size_t limit) {
+std::optional<std::string> failureText(const std::function<void()>& work) {
+  try {
+    work();
+    return std::nullopt;
+  } catch (const ZEPAError& error) {
+    return error.description();
+  } catch (const std::bad_alloc&) {
+    return "Nicht genug Arbeitsspeicher.";
+  } catch (...) {
+    return "Bei der Übertragung ist ein unerwarteter Fehler aufgetreten. Bitte die Tastatur neu "
+           "verbinden und es erneut versuchen.";
+  }
+}
+
+std::string hexBytes(std::span<const std::uint8_t> bytes, std::size_t limit) {
   static constexpr char digits[] = "0123456789abcdef";
   std::size_t count = bytes.size() < limit ? bytes.size() : limit;
   std::string out;

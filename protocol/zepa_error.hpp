@@ -3,6 +3,10 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,7 +55,18 @@ class ZEPAError : public std::exception {
   std::string description_;
 };
 
-// Bytes as two lower-case hex digits each, separated by single spaces ("06 82 01").
-std::string hexBytes(const std::vector<std::uint8_t>& bytes, std::size_t limit = SIZE_MAX);
+// Runs `work`: nothing when it completes, else the German text of what it threw. Another
+// exception than ZEPAError comes from a library, whose English text would mean nothing to the
+// user; it gets a German sentence of its own.
+std::optional<std::string> failureText(const std::function<void()>& work);
+
+// Bytes as two lower-case hex digits each, separated by single spaces ("06 82 01"), the first
+// `limit` of them; the project's one hex writer.
+std::string hexBytes(std::span<const std::uint8_t> bytes, std::size_t limit = SIZE_MAX);
+// For a byte list written in place, which a span cannot take.
+inline std::string hexBytes(std::initializer_list<std::uint8_t> bytes,
+                            std::size_t limit = SIZE_MAX) {
+  return hexBytes(std::span(bytes.begin(), bytes.size()), limit);
+}
 
 }  // namespace zepa

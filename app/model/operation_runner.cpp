@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <functional>
 #include <utility>
 
 #include <QCoreApplication>
@@ -17,20 +18,11 @@ namespace zepa {
 
 namespace {
 
-// Runs one device operation and turns whatever it throws into the text the user sees.
-template <typename Work>
-std::optional<QString> failureOf(Work&& work) {
-  try {
-    work();
-    return std::nullopt;
-  } catch (const ZEPAError& error) {
-    return QString::fromStdString(error.description());
-  } catch (...) {
-    // Anything else comes from a library, whose text is English and means nothing to the user.
-    return QStringLiteral(
-        "Bei der Übertragung ist ein unerwarteter Fehler aufgetreten. Bitte "
-        "die Tastatur neu verbinden und es erneut versuchen.");
-  }
+// Runs one device operation; the text the user sees for whatever it throws.
+std::optional<QString> failureMessage(const std::function<void()>& work) {
+  const std::optional<std::string> failure = failureText(work);
+  if (!failure) return std::nullopt;
+  return QString::fromStdString(*failure);
 }
 
 // The one runner of both keyboards and the key-map tool: `work` runs on the shared pool and
@@ -79,7 +71,7 @@ void AppModel::run(const QString& successMessage, ZEPAOperation operation) {
       [backend = env_.backend, sleeper = env_.sleeper, calendar = env_.calendar,
        operation = std::move(operation)] {
         // The device lives only inside this call; its destruction closes the interface.
-        return failureOf([&] {
+        return failureMessage([&] {
           ZEPADevice device(backend, sleeper, calendar);
           operation(device);
         });
@@ -102,7 +94,7 @@ void AppModel::runHalvern(const QString& successMessage, HalvernOperation operat
   submit(
       this,
       [backend = env_.backend, sleeper = env_.sleeper, operation = std::move(operation)] {
-        return failureOf([&] {
+        return failureMessage([&] {
           HalvernDevice device(backend, sleeper);
           operation(device);
         });

@@ -36,7 +36,7 @@ ProfileStore::Loaded ProfileStore::read() const {
   if (!file.exists()) return {};
   if (!file.open(QIODevice::ReadOnly)) return {std::nullopt, true};
   // A file larger than any profile is not read into memory just to be refused.
-  const QByteArray text = file.read(static_cast<qint64>(json_fields::kMaxDocumentSize) + 1);
+  const QByteArray text = file.read(static_cast<qint64>(json_fields::maxDocumentSize) + 1);
   if (file.error() != QFileDevice::NoError || !file.atEnd()) return {std::nullopt, true};
   auto profile =
       decodeProfile(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));

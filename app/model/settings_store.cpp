@@ -27,10 +27,6 @@ QSettings openSettings() {
                    QStringLiteral("ZEPA Control"));
 }
 
-std::string_view view(const QByteArray& bytes) {
-  return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 QByteArray bytes(const std::string& text) {
   return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -152,7 +148,7 @@ SettingsStore::SettingsStore(Writes writes)
   QFile file(path_);
   if (!file.exists()) return;
   // QSettings reads the whole file into memory; one far larger than ours is not read at all.
-  if (file.size() > static_cast<qint64>(json_fields::kMaxDocumentSize)) {
+  if (file.size() > static_cast<qint64>(json_fields::maxDocumentSize)) {
     damaged_ = tooLarge_ = true;
     return;
   }

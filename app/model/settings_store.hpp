@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariant>
 
+#include "app/model/byte_view.hpp"
 #include "protocol/effect_maps.hpp"
 #include "protocol/halvern_records.hpp"
 #include "protocol/records.hpp"

@@ -135,7 +135,7 @@ CalibrationView::CalibrationView(AppModel& model, QWidget* parent)
     previous = next;
   }
   // Titles change; sized for the longest, so no text touches the edges.
-  test_->setText(QStringLiteral("ID 19 jetzt testen"));
+  test_->setText(QStringLiteral("ID %1 jetzt testen").arg(lastID));
   save_->setText(QStringLiteral("Speichern und nächste ID testen"));
   save_->setMinimumWidth(save_->sizeHint().width());
   giveButtonsRoom(this);
@@ -496,7 +496,7 @@ void CalibrationView::refresh() {
           : QStringLiteral("Bereits Firmware-ID %1 zugeordnet").arg(joinIDs(assigned)));
 
   savedCount_->setText(
-      QStringLiteral("Gespeichert: %1 von 19").arg(model_.customEffectNames().size()));
+      QStringLiteral("Gespeichert: %1 von %2").arg(model_.customEffectNames().size()).arg(lastID));
   refreshChoices();
   refreshCapsules();
 }

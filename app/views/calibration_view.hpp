@@ -30,7 +30,7 @@ class CalibrationView : public QDialog {
   explicit CalibrationView(AppModel& model, QWidget* parent = nullptr);
 
   static constexpr int firstID = 1;
-  static constexpr int lastID = 19;
+  static constexpr int lastID = rawValue(lastLightingMode);
 
   int effectID() const { return effectID_; }
   const QString& observedName() const { return observedName_; }

@@ -25,10 +25,10 @@ constexpr IOReturn kIOReturnUnsupported = static_cast<IOReturn>(0xE00002C7);
 constexpr IOReturn kIOReturnNotOpen = static_cast<IOReturn>(0xE00002CD);
 
 // The kernel never hands out more than this (HID_MAX_DESCRIPTOR_SIZE).
-constexpr std::size_t kMaxDescriptorSize = 4096;
-constexpr std::size_t kMaxUeventSize = 4096;
+constexpr std::size_t maxDescriptorSize = 4096;
+constexpr std::size_t maxUeventSize = 4096;
 // The ioctl number carries the buffer length in 14 bits.
-constexpr std::size_t kMaxIoctlLength = _IOC_SIZEMASK;
+constexpr std::size_t maxIoctlLength = _IOC_SIZEMASK;
 
 // Fills `buffer` from a small sysfs file below `dir`; the byte count, or nothing when the file
 // cannot be read. Longer files are cut at the buffer's size.
@@ -58,13 +58,13 @@ bool parseNumber(std::string_view text, Number& value, int base) {
 
 // "HID_ID=0003:00000C45:0000800A" → vendor 0x0C45, product 0x800A.
 std::optional<std::pair<std::uint16_t, std::uint16_t>> parseHidID(std::string_view uevent) {
-  constexpr std::string_view kKey = "HID_ID=";
+  constexpr std::string_view hidIdPrefix = "HID_ID=";
   while (!uevent.empty()) {
     const auto lineEnd = uevent.find('\n');
     const auto line = uevent.substr(0, lineEnd);
     uevent = lineEnd == std::string_view::npos ? std::string_view() : uevent.substr(lineEnd + 1);
-    if (!line.starts_with(kKey)) continue;
-    auto fields = line.substr(kKey.size());
+    if (!line.starts_with(hidIdPrefix)) continue;
+    auto fields = line.substr(hidIdPrefix.size());
     const auto first = fields.find(':');
     const auto second = first == std::string_view::npos ? first : fields.find(':', first + 1);
     if (second == std::string_view::npos) return std::nullopt;
@@ -149,7 +149,7 @@ class HidrawDevice final : public Device {
       if (report.empty() || report[0] != reportID) return kIOReturnBadArgument;
       buffer.assign(report.begin(), report.end());
     }
-    if (buffer.size() > kMaxIoctlLength) return kIOReturnBadArgument;
+    if (buffer.size() > maxIoctlLength) return kIOReturnBadArgument;
     const int written = ioctlRetrying(fd_, HIDIOCSFEATURE(buffer.size()), buffer.data());
     if (written < 0) return ioReturnFromErrno(errno);
     // The kernel counts byte 0 too; fewer bytes means part of the report never left.
@@ -166,7 +166,7 @@ class HidrawDevice final : public Device {
     const std::size_t prefix = reportID == 0 ? 1 : 0;
     // hidraw refuses a read buffer below two bytes, report number included.
     if (capacity + prefix < 2) return kIOReturnBadArgument;
-    std::vector<std::uint8_t> kernelBuffer(std::min(capacity + prefix, kMaxIoctlLength), 0);
+    std::vector<std::uint8_t> kernelBuffer(std::min(capacity + prefix, maxIoctlLength), 0);
     if (prefix == 0) {
       std::copy_n(buffer.begin(), kernelBuffer.size(), kernelBuffer.begin());
     }
@@ -202,8 +202,8 @@ class HidrawBackend final : public Backend {
     std::vector<std::unique_ptr<Device>> devices;
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(classDir_.c_str()), ::closedir);
     if (!dir) return devices;
-    std::array<char, kMaxUeventSize> uevent;
-    std::array<char, kMaxDescriptorSize> descriptor;
+    std::array<char, maxUeventSize> uevent;
+    std::array<char, maxDescriptorSize> descriptor;
     for (const auto& [number, name] : hidrawNodes(dir.get())) {
       // Paths relative to the class folder: 200 unrelated devices stay cheap.
       const auto ueventSize = readSmallFile(::dirfd(dir.get()), name + "/device/uevent", uevent);
@@ -227,11 +227,12 @@ class HidrawBackend final : public Backend {
   // hidrawN entries ordered by N as a number, so hidraw10 follows hidraw9.
   static std::vector<std::pair<unsigned, std::string>> hidrawNodes(DIR* dir) {
     std::vector<std::pair<unsigned, std::string>> nodes;
-    constexpr std::string_view kPrefix = "hidraw";
+    constexpr std::string_view hidrawPrefix = "hidraw";
     while (const dirent* entry = ::readdir(dir)) {
       const std::string_view name = entry->d_name;
       unsigned number = 0;
-      if (!name.starts_with(kPrefix) || !parseNumber(name.substr(kPrefix.size()), number, 10)) {
+      if (!name.starts_with(hidrawPrefix) ||
+          !parseNumber(name.substr(hidrawPrefix.size()), number, 10)) {
         continue;
       }
       nodes.emplace_back(number, std::string(name));

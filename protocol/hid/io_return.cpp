@@ -11,7 +11,7 @@ struct ErrnoStatus {
   IOReturn status;
 };
 
-constexpr ErrnoStatus kErrnoStatus[] = {
+constexpr ErrnoStatus errnoStatus[] = {
     {EACCES, kIOReturnNotPermitted},
     {EPERM, kIOReturnNotPermitted},
     {ENOENT, kIOReturnNoDevice},
@@ -32,7 +32,7 @@ constexpr ErrnoStatus kErrnoStatus[] = {
 }  // namespace
 
 IOReturn ioReturnFromErrno(int error) {
-  for (const auto& row : kErrnoStatus) {
+  for (const auto& row : errnoStatus) {
     if (row.error == error) return row.status;
   }
   return kIOReturnError;

@@ -8,7 +8,7 @@ namespace zepa::hid {
 namespace {
 // The kernel's default HID keyboard-page map (hid-input.c), as the project keeps it in
 // resources/data/hid-usage-to-linux-keycode.tsv.
-constexpr KeycodeEntry kTable[] = {
+constexpr KeycodeEntry table[] = {
     {0x04, 30, "KEY_A"},
     {0x05, 48, "KEY_B"},
     {0x06, 46, "KEY_C"},
@@ -265,13 +265,13 @@ constexpr KeycodeEntry kTable[] = {
 }  // namespace
 
 std::span<const KeycodeEntry> keyboardKeycodes() {
-  return kTable;
+  return table;
 }
 
 std::optional<std::uint16_t> linuxKeycode(std::uint8_t usage) {
-  const auto* end = std::end(kTable);
-  const auto* it = std::find_if(std::begin(kTable), end,
-                                [&](const KeycodeEntry& e) { return e.usage == usage; });
+  const auto* end = std::end(table);
+  const auto* it =
+      std::find_if(std::begin(table), end, [&](const KeycodeEntry& e) { return e.usage == usage; });
   if (it == end) return std::nullopt;
   return it->keycode;
 }

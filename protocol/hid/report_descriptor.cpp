@@ -23,12 +23,12 @@ namespace localTag {
 constexpr std::uint8_t usage = 0x0;
 }
 
-constexpr std::uint8_t kLongItemPrefix = 0xFE;
-constexpr std::uint32_t kCollectionPhysical = 0x00, kCollectionApplication = 0x01;
+constexpr std::uint8_t longItemPrefix = 0xFE;
+constexpr std::uint32_t collectionPhysical = 0x00, collectionApplication = 0x01;
 
 // Push beyond this depth means a broken descriptor; the bound keeps hostile input from
 // growing the stack.
-constexpr std::size_t kMaxGlobalStackDepth = 16;
+constexpr std::size_t maxGlobalStackDepth = 16;
 
 // The global items the summary depends on; Push and Pop save and restore exactly these.
 struct GlobalState {
@@ -73,7 +73,7 @@ class DescriptorParser {
   // One item; false when the rest of the descriptor cannot be trusted.
   bool step() {
     const std::uint8_t prefix = bytes_[position_];
-    if (prefix == kLongItemPrefix) {
+    if (prefix == longItemPrefix) {
       // Long items carry no information we use: skip prefix, size, tag and data.
       if (bytes_.size() - position_ < 3) return false;
       const std::size_t dataSize = bytes_[position_ + 1];
@@ -81,9 +81,9 @@ class DescriptorParser {
       position_ += 3 + dataSize;
       return true;
     }
-    static constexpr std::uint8_t kSizes[] = {0, 1, 2, 4};
+    static constexpr std::uint8_t sizes[] = {0, 1, 2, 4};
     ShortItem item{static_cast<ItemType>((prefix >> 2) & 0x3),
-                   static_cast<std::uint8_t>(prefix >> 4), kSizes[prefix & 0x3], 0};
+                   static_cast<std::uint8_t>(prefix >> 4), sizes[prefix & 0x3], 0};
     if (bytes_.size() - position_ - 1 < item.size) return false;
     for (std::size_t i = 0; i < item.size; ++i) {
       item.data |= static_cast<std::uint32_t>(bytes_[position_ + 1 + i]) << (8 * i);
@@ -117,7 +117,7 @@ class DescriptorParser {
         break;
       case mainTag::collection:
         if (!primaryFound_ &&
-            (item.data == kCollectionApplication || item.data == kCollectionPhysical)) {
+            (item.data == collectionApplication || item.data == collectionPhysical)) {
           primaryFound_ = true;
           primaryUsage_ = collectionUsage();
         }
@@ -206,7 +206,7 @@ class DescriptorParser {
   std::span<const std::uint8_t> bytes_;
   std::size_t position_ = 0;
   GlobalState global_;
-  std::array<GlobalState, kMaxGlobalStackDepth> stack_{};
+  std::array<GlobalState, maxGlobalStackDepth> stack_{};
   std::size_t stackDepth_ = 0;
   std::optional<LocalUsage> firstUsage_;
   bool primaryFound_ = false;

@@ -21,8 +21,8 @@ namespace {
 
 using zepa::test::SimMount;
 
-const QString kRestored = QStringLiteral("ZEPA VX10: Tastenbelegung wiederhergestellt\n");
-const QString kLogind = QStringLiteral("org.freedesktop.login1");
+const QString restored = QStringLiteral("ZEPA VX10: Tastenbelegung wiederhergestellt\n");
+const QString logindService = QStringLiteral("org.freedesktop.login1");
 
 // A bus daemon on a socket in a temporary folder that lets every connection own any name.
 class PrivateBus {
@@ -111,7 +111,7 @@ class RestoreWatch : public ::testing::Test {
   // has passed.
   QString outputAfter(int restores, int wait) {
     QDeadlineTimer deadline(wait);
-    while (output_.count(kRestored) < restores && !deadline.hasExpired()) {
+    while (output_.count(restored) < restores && !deadline.hasExpired()) {
       watcher_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
       output_ += QString::fromUtf8(watcher_.readAll());
     }
@@ -133,29 +133,29 @@ int zepaWrites(const SimMount& sim) {
 TEST_F(RestoreWatch, RestoresAtStartAndAfterResume) {
   SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
-  QDBusConnection logind = bus_.connect(QStringLiteral("logind"), kLogind);
+  QDBusConnection logind = bus_.connect(QStringLiteral("logind"), logindService);
   startWatch(sim);
-  ASSERT_EQ(outputAfter(1, 15000).count(kRestored), 1) << output_.toStdString();
+  ASSERT_EQ(outputAfter(1, 15000).count(restored), 1) << output_.toStdString();
   const int writesOfOneRestore = zepaWrites(sim);
   ASSERT_GT(writesOfOneRestore, 0);
 
   emitPrepareForSleep(logind, true);
   emitPrepareForSleep(logind, false);
-  EXPECT_EQ(outputAfter(2, 15000).count(kRestored), 2) << output_.toStdString();
+  EXPECT_EQ(outputAfter(2, 15000).count(restored), 2) << output_.toStdString();
   EXPECT_EQ(zepaWrites(sim), 2 * writesOfOneRestore);
 }
 
 TEST_F(RestoreWatch, IgnoresSleepSignalsNotFromLogind) {
   SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
-  QDBusConnection logind = bus_.connect(QStringLiteral("logind"), kLogind);
+  QDBusConnection logind = bus_.connect(QStringLiteral("logind"), logindService);
   QDBusConnection impostor = bus_.connect(QStringLiteral("impostor"));
   startWatch(sim);
-  ASSERT_EQ(outputAfter(1, 15000).count(kRestored), 1) << output_.toStdString();
+  ASSERT_EQ(outputAfter(1, 15000).count(restored), 1) << output_.toStdString();
 
   emitPrepareForSleep(impostor, false);
   // Longer than the watch waits before restoring.
-  EXPECT_EQ(outputAfter(2, 4000).count(kRestored), 1) << output_.toStdString();
+  EXPECT_EQ(outputAfter(2, 4000).count(restored), 1) << output_.toStdString();
 }
 
 TEST(RestoreWatchBus, UnreachableBusIsAGermanFailure) {

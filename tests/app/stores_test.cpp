@@ -141,7 +141,7 @@ TEST_P(DamagedSettings, AreCopiedAsideBeforeTheFirstWrite) {
 }
 
 // As QSettings writes a byte array with commas: quoted, inner quotes escaped.
-const std::string kLighting =
+const std::string lightingSetting =
     R"x("@ByteArray({\"brightness\":2,\"color\":{\"blue\":3,\"green\":2,\"red\":1},)x"
     R"x(\"colorful\":false,\"effect\":3,\"speed\":1})")x";
 
@@ -149,10 +149,11 @@ INSTANTIATE_TEST_SUITE_P(
     Stores, DamagedSettings,
     ::testing::Values(
         DamagedFile{"BinaryGarbage", randomBytes(1024)},
-        DamagedFile{"DuplicateKey", "[General]\nhalvernLighting=" + kLighting +
+        DamagedFile{"DuplicateKey", "[General]\nhalvernLighting=" + lightingSetting +
                                         "\nhalvernLighting=@ByteArray({})\n"},
         DamagedFile{"UnterminatedQuote", "[General]\nhalvernLighting=" +
-                                             kLighting.substr(0, kLighting.size() - 1) + "\n"},
+                                             lightingSetting.substr(0, lightingSetting.size() - 1) +
+                                             "\n"},
         DamagedFile{"WrongType", "[General]\nhalvernLighting=3\n"},
         DamagedFile{"CorruptVariant", "[General]\nhalvernLighting=@Variant(\\0\\0\\0\\x7f\\0)\n"},
         DamagedFile{"UndecodableJson", "[General]\nhalvernLighting=@ByteArray({\"effect\":99})\n"},
@@ -166,7 +167,7 @@ TEST_F(ModelTest, ReadableSettingsAreNeitherCopiedNorReported) {
             "[General]\nautoApply=TRUE\nautoClock=0\ncustomEffectNames=\"@ByteArray({\\\"07\\\":"
             "\\\"Mond\\\"})\"\n"
             "halvernLighting=" +
-                kLighting + "\n");
+                lightingSetting + "\n");
   auto model = makeModel();
   EXPECT_FALSE(model->errorMessage().has_value());
   EXPECT_TRUE(model->autoApply()) << "any case";

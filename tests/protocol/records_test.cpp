@@ -17,7 +17,7 @@ namespace {
 using nlohmann::json;
 using Pointer = json::json_pointer;
 
-const char* const kProfile =
+const char* const profileJson =
     R"({"id":"6f1c1e9a-3b7d-4c2a-9e1f-0a1b2c3d4e5f","name":"Büro","lighting":{"mode":10,)"
     R"("color":{"red":1,"green":2,"blue":3},"brightness":4,"speed":5,"direction":1,)"
     R"("colorful":false},"keyColors":[{"index":85,"color":{"red":255,"green":0,"blue":128}}],)"
@@ -75,14 +75,14 @@ TEST(ProfileCoding, DefaultAndFullProfilesRoundTripCompactly) {
   EXPECT_TRUE(profile.keyColors.empty());
   EXPECT_TRUE(profile.remaps.empty());
   EXPECT_NE(profile.id, ZEPAProfile::makeDefault().id);
-  const auto full = decodeProfile(kProfile);
+  const auto full = decodeProfile(profileJson);
   ASSERT_TRUE(full);
   EXPECT_EQ(full->name, "Büro");
   EXPECT_EQ(full->lighting, (LightingConfig{LightingMode::scrolling, {1, 2, 3}, 4, 5, 1, false}));
   EXPECT_EQ(full->keyColors, (std::vector<KeyColor>{{85, {255, 0, 128}}}));
   EXPECT_EQ(full->remaps, (std::vector<KeyRemap>{{55, RemapAction::key, 1, 0, 0}}));
   const std::string text = encodeProfile(*full);
-  EXPECT_EQ(json::parse(text), json::parse(kProfile)) << text;
+  EXPECT_EQ(json::parse(text), json::parse(profileJson)) << text;
   EXPECT_EQ(text.find_first_of(" \n"), std::string::npos) << text;
   const HalvernLightingConfig halvern{HalvernEffect::tidal, {1, 2, 3}, 7, 255, false};
   EXPECT_EQ(decodeHalvernLighting(encodeHalvernLighting(halvern)), halvern);
@@ -122,7 +122,7 @@ TEST(Decoding, EveryMissingKeyOrWrongValueFailsTheWholeRecord) {
     return [=](const json& j) { return decode(j.dump()).has_value(); };
   };
   const std::pair<const char*, std::function<bool(const json&)>> rows[] = {
-      {kProfile, fromText(decodeProfile)},
+      {profileJson, fromText(decodeProfile)},
       {R"({"effect":11,"color":{"red":0,"green":210,"blue":255},"brightness":4,"speed":4,)"
        R"("colorful":true})",
        fromText(decodeHalvernLighting)},
@@ -137,14 +137,14 @@ TEST(Decoding, EveryMissingKeyOrWrongValueFailsTheWholeRecord) {
 
 // Ranges such as brightness are checked when sending, not here; unknown keys are ignored.
 TEST(Decoding, WholeDocuments) {
-  json document = json::parse(kProfile);
+  json document = json::parse(profileJson);
   document["lighting"]["brightness"] = 9;
   document["extra"] = json::object();
   EXPECT_TRUE(decodeProfile(document.dump()));
   EXPECT_FALSE(decodeProfile(""));
   EXPECT_FALSE(decodeProfile("[]"));
-  EXPECT_FALSE(decodeProfile(std::string(kProfile) + " x"));
-  EXPECT_TRUE(decodeProfile(std::string(kProfile) + "\n"));
+  EXPECT_FALSE(decodeProfile(std::string(profileJson) + " x"));
+  EXPECT_TRUE(decodeProfile(std::string(profileJson) + "\n"));
   const std::string remap = R"({"sourceIndex":1,"action":2,"param1":0,"param2":4,"param3":0})";
   EXPECT_EQ(decodeKeyRemaps("[" + remap + "," + remap + "]"),
             std::vector<KeyRemap>(2, {1, RemapAction::key, 0, 4, 0}));
@@ -197,7 +197,7 @@ TEST(EffectMaps, DecodeLikeTheOriginalWriter) {
 
 // The profile with `brightness` written as the given JSON text.
 std::optional<int> brightnessRead(const std::string& brightness) {
-  std::string text = json::parse(kProfile).dump();
+  std::string text = json::parse(profileJson).dump();
   const std::string was = "\"brightness\":4";
   text.replace(text.find(was), was.size(), "\"brightness\":" + brightness);
   const auto profile = decodeProfile(text);
@@ -216,7 +216,7 @@ TEST(ProfileNumbers, IntegralValuesInAnyNotation) {
 
 // The profile with an unknown member nested `depth` arrays deep (the document itself is one).
 std::string withExtra(int depth) {
-  std::string text(kProfile);
+  std::string text(profileJson);
   const std::string extra = std::string(static_cast<std::size_t>(depth), '[') +
                             std::string(static_cast<std::size_t>(depth), ']');
   return text.insert(1, "\"extra\":" + extra + ",");
@@ -225,8 +225,8 @@ std::string withExtra(int depth) {
 // Text around the document makes it unreadable, whatever the parser would stop at; so does
 // a size or depth no stored document has.
 TEST(UnreadableDocuments, DoNotDecode) {
-  EXPECT_FALSE(decodeProfile(std::string(kProfile) + std::string(1, '\0')));
-  EXPECT_FALSE(decodeProfile(std::string(kProfile).insert(1, std::string(1024 * 1024, ' '))));
+  EXPECT_FALSE(decodeProfile(std::string(profileJson) + std::string(1, '\0')));
+  EXPECT_FALSE(decodeProfile(std::string(profileJson).insert(1, std::string(1024 * 1024, ' '))));
   EXPECT_FALSE(decodeProfile(std::string(5 * 1024 * 1024, '[')));
   EXPECT_FALSE(decodeProfile(withExtra(64)));
 }
@@ -236,7 +236,7 @@ TEST(UnreadableDocuments, NestingUpToTheLimitDecodes) {
 }
 
 TEST(UnreadableDocuments, ABracketInsideAStringIsNotNesting) {
-  json document = json::parse(kProfile);
+  json document = json::parse(profileJson);
   document["name"] = std::string(100, '[');
   EXPECT_TRUE(decodeProfile(document.dump()).has_value());
 }

@@ -39,7 +39,7 @@ inline Bytes report(const std::string& head, std::size_t size,
 }
 
 inline std::string hex(std::span<const std::uint8_t> data) {
-  return zepa::sim::hexBytes(data);
+  return zepa::hexBytes(data);
 }
 
 // A report as one line a reader can compare: its bytes up to the last non-zero one, then its

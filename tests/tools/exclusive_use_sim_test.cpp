@@ -43,27 +43,27 @@ std::vector<std::string> joined(std::vector<std::string> first,
   return first;
 }
 
-const std::vector<std::string> kKeys{"zepa", "keys", "esc=ff0000", "f1=00ff00"};
-const std::vector<std::string> kLighting{"zepa", "lighting", "breath", "--color", "112233"};
+const std::vector<std::string> keysCommand{"zepa", "keys", "esc=ff0000", "f1=00ff00"};
+const std::vector<std::string> lightingCommand{"zepa", "lighting", "breath", "--color", "112233"};
 
 // Each command's reports alone, then both started together for several rounds: the log of a
 // round is one whole sequence after the other, in either order, and the keyboard took both.
 TEST(ExclusiveUse, ProgramsStartedTogetherTakeTurns) {
   SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
-  ASSERT_EQ(zepactl(sim, kKeys).status, 0);
+  ASSERT_EQ(zepactl(sim, keysCommand).status, 0);
   const auto keys = logLines(sim);
-  ASSERT_EQ(zepactl(sim, kLighting).status, 0);
+  ASSERT_EQ(zepactl(sim, lightingCommand).status, 0);
   const auto lighting = logLines(sim, keys.size());
   ASSERT_FALSE(keys.empty());
   ASSERT_FALSE(lighting.empty());
 
-  constexpr int kRounds = 4;
-  for (int round = 1; round <= kRounds; ++round) {
+  constexpr int roundCount = 4;
+  for (int round = 1; round <= roundCount; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     const auto before = sim.readLog().size();
-    auto first = std::async(std::launch::async, [&] { return zepactl(sim, kKeys); });
-    auto second = std::async(std::launch::async, [&] { return zepactl(sim, kLighting); });
+    auto first = std::async(std::launch::async, [&] { return zepactl(sim, keysCommand); });
+    auto second = std::async(std::launch::async, [&] { return zepactl(sim, lightingCommand); });
     const ProgramOutcome keysOutcome = first.get();
     const ProgramOutcome lightingOutcome = second.get();
     EXPECT_EQ(keysOutcome.status, 0) << keysOutcome.err;
@@ -101,7 +101,7 @@ TEST(ExclusiveUse, HeldNodeRefusedAfterTheWait) {
       R"({"UserKeyMapping":[{"HIDKeyboardModifierMappingSrc":30064771129,)"
       R"("HIDKeyboardModifierMappingDst":30064771296}]})"};
   const auto started = std::chrono::steady_clock::now();
-  auto zepa = std::async(std::launch::async, [&] { return zepactl(sim, kLighting); });
+  auto zepa = std::async(std::launch::async, [&] { return zepactl(sim, lightingCommand); });
   auto keys =
       std::async(std::launch::async, [&] { return zepa::test::runProgram("zepa-keymap", keymap); });
   const ProgramOutcome outcomes[] = {zepa.get(), keys.get()};
@@ -118,7 +118,7 @@ TEST(ExclusiveUse, HeldNodeRefusedAfterTheWait) {
   EXPECT_EQ(logLines(sim), std::vector<std::string>{});
 
   for (const int fd : held) ::close(fd);
-  EXPECT_EQ(zepactl(sim, kLighting).status, 0);
+  EXPECT_EQ(zepactl(sim, lightingCommand).status, 0);
   EXPECT_EQ(zepa::test::runProgram("zepa-keymap", keymap).status, 0);
   EXPECT_EQ(sim.stateJson("zepa")["lighting"]["effect"], 7);
   EXPECT_EQ(sim.stateJson("halvern")["keyMap"].size(), 1u);

@@ -18,8 +18,8 @@ namespace {
 using zepa::test::PrintTo;
 namespace fs = std::filesystem;
 
-const fs::path kResources = fs::path(ZEPA_SOURCE_DIR) / "resources";
-const std::string kPci = "devices/pci0000:00/0000:00:14.0/usb1";
+const fs::path resourcesDir = fs::path(ZEPA_SOURCE_DIR) / "resources";
+const std::string pci = "devices/pci0000:00/0000:00:14.0/usb1";
 
 // Builds the fake tree: every device folder has a uevent file and a subsystem link.
 class FakeSysfs {
@@ -72,46 +72,46 @@ class FakeSysfs {
 // IDs.
 void buildTree(const fs::path& root) {
   FakeSysfs sys(root);
-  sys.usbDevice(kPci, "1d6b", "0002");
+  sys.usbDevice(pci, "1d6b", "0002");
   // ZEPA VX10: boot keyboard and configuration.
-  sys.usbDevice(kPci + "/1-1", "0c45", "800a");
-  sys.usbInterface(kPci + "/1-1/1-1:1.0", "03", "01");
-  sys.hid(kPci + "/1-1/1-1:1.0", "0003:0C45:800A.0001", 0, 1);
-  sys.usbInterface(kPci + "/1-1/1-1:1.2", "03", "00");
-  sys.hid(kPci + "/1-1/1-1:1.2", "0003:0C45:800A.0003", 2);
+  sys.usbDevice(pci + "/1-1", "0c45", "800a");
+  sys.usbInterface(pci + "/1-1/1-1:1.0", "03", "01");
+  sys.hid(pci + "/1-1/1-1:1.0", "0003:0C45:800A.0001", 0, 1);
+  sys.usbInterface(pci + "/1-1/1-1:1.2", "03", "00");
+  sys.hid(pci + "/1-1/1-1:1.2", "0003:0C45:800A.0003", 2);
   // Halvern Corvane Pro 108: boot keyboard, configuration, boot mouse.
-  sys.usbDevice(kPci + "/1-2", "258a", "010c");
-  sys.usbInterface(kPci + "/1-2/1-2:1.0", "03", "01");
-  sys.hid(kPci + "/1-2/1-2:1.0", "0003:258A:010C.0004", 3, 4);
-  sys.usbInterface(kPci + "/1-2/1-2:1.1", "03", "00");
-  sys.hid(kPci + "/1-2/1-2:1.1", "0003:258A:010C.0005", 4, 5);
-  sys.usbInterface(kPci + "/1-2/1-2:1.2", "03", "02");
-  sys.hid(kPci + "/1-2/1-2:1.2", "0003:258A:010C.0006", 5, 6);
+  sys.usbDevice(pci + "/1-2", "258a", "010c");
+  sys.usbInterface(pci + "/1-2/1-2:1.0", "03", "01");
+  sys.hid(pci + "/1-2/1-2:1.0", "0003:258A:010C.0004", 3, 4);
+  sys.usbInterface(pci + "/1-2/1-2:1.1", "03", "00");
+  sys.hid(pci + "/1-2/1-2:1.1", "0003:258A:010C.0005", 4, 5);
+  sys.usbInterface(pci + "/1-2/1-2:1.2", "03", "02");
+  sys.hid(pci + "/1-2/1-2:1.2", "0003:258A:010C.0006", 5, 6);
   // A hub reporting the ZEPA's IDs; behind it another vendor's device and a real ZEPA.
-  sys.usbDevice(kPci + "/1-3", "0c45", "800a");
-  sys.usbInterface(kPci + "/1-3/1-3:1.0", "09", "01");
-  sys.usbDevice(kPci + "/1-3/1-3.1", "1234", "5678");
-  sys.usbInterface(kPci + "/1-3/1-3.1/1-3.1:1.0", "03", "00");
-  sys.hid(kPci + "/1-3/1-3.1/1-3.1:1.0", "0003:1234:5678.0007", 6, 7);
-  sys.usbDevice(kPci + "/1-3/1-3.2", "0c45", "800a");
-  sys.usbInterface(kPci + "/1-3/1-3.2/1-3.2:1.2", "03", "00");
-  sys.hid(kPci + "/1-3/1-3.2/1-3.2:1.2", "0003:0C45:800A.0008", 7);
+  sys.usbDevice(pci + "/1-3", "0c45", "800a");
+  sys.usbInterface(pci + "/1-3/1-3:1.0", "09", "01");
+  sys.usbDevice(pci + "/1-3/1-3.1", "1234", "5678");
+  sys.usbInterface(pci + "/1-3/1-3.1/1-3.1:1.0", "03", "00");
+  sys.hid(pci + "/1-3/1-3.1/1-3.1:1.0", "0003:1234:5678.0007", 6, 7);
+  sys.usbDevice(pci + "/1-3/1-3.2", "0c45", "800a");
+  sys.usbInterface(pci + "/1-3/1-3.2/1-3.2:1.2", "03", "00");
+  sys.hid(pci + "/1-3/1-3.2/1-3.2:1.2", "0003:0C45:800A.0008", 7);
   // Bluetooth: the HID device hangs off the controller's connection, bus 0005.
-  sys.usbDevice(kPci + "/1-4", "8087", "0029");
-  sys.usbInterface(kPci + "/1-4/1-4:1.0", "e0", "01");
-  sys.device(kPci + "/1-4/1-4:1.0/bluetooth/hci0", "bluetooth", "DEVTYPE=host\n", "class");
-  sys.device(kPci + "/1-4/1-4:1.0/bluetooth/hci0/hci0:256", "bluetooth", "DEVTYPE=link\n", "class");
-  sys.hid(kPci + "/1-4/1-4:1.0/bluetooth/hci0/hci0:256", "0005:0C45:800A.0009", 8, 9);
+  sys.usbDevice(pci + "/1-4", "8087", "0029");
+  sys.usbInterface(pci + "/1-4/1-4:1.0", "e0", "01");
+  sys.device(pci + "/1-4/1-4:1.0/bluetooth/hci0", "bluetooth", "DEVTYPE=host\n", "class");
+  sys.device(pci + "/1-4/1-4:1.0/bluetooth/hci0/hci0:256", "bluetooth", "DEVTYPE=link\n", "class");
+  sys.hid(pci + "/1-4/1-4:1.0/bluetooth/hci0/hci0:256", "0005:0C45:800A.0009", 8, 9);
 }
 
 struct Node {
   const char* name;
-  const char* devpath;  // below kPci
+  const char* devpath;  // below pci
   bool uaccess;         // the seat may open it
   bool restore;         // plugging it in asks for zepactl-restore.service
 };
 
-const Node kNodes[] = {
+const Node nodeRows[] = {
     {"ZepaBootKeyboard", "/1-1/1-1:1.0/0003:0C45:800A.0001/hidraw/hidraw0", false, true},
     {"ZepaKeyboardInput", "/1-1/1-1:1.0/0003:0C45:800A.0001/input/input1/event1", false, false},
     {"ZepaConfiguration", "/1-1/1-1:1.2/0003:0C45:800A.0003/hidraw/hidraw2", true, true},
@@ -137,7 +137,7 @@ class UdevRules : public ::testing::TestWithParam<Node> {
     buildTree(root_);
     for (const char* dir : {"rules", "empty", "run", "dev"}) fs::create_directories(root_ / dir);
     for (const char* rules : {"70-zepa-control.rules", "70-zepa-control-restore.rules"})
-      fs::copy_file(kResources / rules, root_ / "rules" / rules);
+      fs::copy_file(resourcesDir / rules, root_ / "rules" / rules);
   }
   static void TearDownTestSuite() { fs::remove_all(root_); }
 
@@ -157,7 +157,7 @@ class UdevRules : public ::testing::TestWithParam<Node> {
         "mount --bind \"$1/empty\" /etc/udev/rules.d && mount --bind \"$1/run\" /run && "
         "mount --bind \"$1/dev\" /dev && "
         "SYSTEMD_DEVICE_VERIFY_SYSFS=0 exec udevadm test --action=add \"/sys/$2\"' sh '" +
-        root_.string() + "' '" + kPci + devpath + "' 2>/dev/null";
+        root_.string() + "' '" + pci + devpath + "' 2>/dev/null";
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
       char buffer[4096];
@@ -187,7 +187,7 @@ TEST_P(UdevRules, GrantsAndRestoresExactlyTheKeyboardsNodes) {
   EXPECT_EQ(hasLine(output, "SYSTEMD_USER_WANTS=", "zepactl-restore.service"), node.restore);
 }
 
-INSTANTIATE_TEST_SUITE_P(Nodes, UdevRules, ::testing::ValuesIn(kNodes),
+INSTANTIATE_TEST_SUITE_P(Nodes, UdevRules, ::testing::ValuesIn(nodeRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -98,32 +98,32 @@ TEST_P(KeyMapWrites, SetTheWholeMapOrNothing) {
   EXPECT_EQ(second.changes(), row.secondAfter);
 }
 
-const KeyPair kCapsToCtrl{0x39, 0xE0, 29}, kCtrlToCaps{0xE0, 0x39, 58}, kAltGrToA{0xE6, 0x04, 30};
-const std::vector<KeyPair> kCapsOnly{kCapsToCtrl}, kWithAltGr{kCapsToCtrl, kAltGrToA},
-    kWithCtrl{kCapsToCtrl, kCtrlToCaps};
+const KeyPair capsToCtrl{0x39, 0xE0, 29}, ctrlToCaps{0xE0, 0x39, 58}, altGrToA{0xE6, 0x04, 30};
+const std::vector<KeyPair> capsOnly{capsToCtrl}, withAltGr{capsToCtrl, altGrToA},
+    withCtrl{capsToCtrl, ctrlToCaps};
 
 INSTANTIATE_TEST_SUITE_P(
     Keymap, KeyMapWrites,
     ::testing::Values(
         // Caps Lock gives KEY_LEFTCTRL, only on the node whose reports carry it.
-        MapWrite{"onlyNodesThatCarryTheKey", 0xff, 0x65, kWithAltGr, "", "39=001d e6=001e",
+        MapWrite{"onlyNodesThatCarryTheKey", 0xff, 0x65, withAltGr, "", "39=001d e6=001e",
                  "39=001d", ""},
-        MapWrite{"aKeyNoNodeCarries", 0x65, -1, kWithCtrl, "", "00=0030", "",
+        MapWrite{"aKeyNoNodeCarries", 0x65, -1, withCtrl, "", "00=0030", "",
                  "Eintrag 2 der Tastenbelegung: Die Tastatur hat keine Taste mit der HID-Nutzung "
                  "0xe0."},
-        MapWrite{"noNodeTakesAMap", -1, -1, kCapsOnly, "", "", "", "nimmt keine Tastenbelegung an"},
-        MapWrite{"readFails", 0xff, 0xff, kCapsOnly, "get", "00=0030", "",
+        MapWrite{"noNodeTakesAMap", -1, -1, capsOnly, "", "", "", "nimmt keine Tastenbelegung an"},
+        MapWrite{"readFails", 0xff, 0xff, capsOnly, "get", "00=0030", "",
                  "Die Tastenbelegung von /dev/input/event4 konnte nicht gelesen werden (Fehler "
                  "0xe00002ca)."},
-        MapWrite{"writeFailsAndIsTakenBack", 0xff, -1, kCapsOnly, "set257", "00=0030", "",
+        MapWrite{"writeFailsAndIsTakenBack", 0xff, -1, capsOnly, "set257", "00=0030", "",
                  "Die Tastenbelegung konnte auf /dev/input/event4 nicht gesetzt werden (Fehler "
                  "0xe00002ca). Die bisherige Belegung bleibt bestehen."},
         // The reset of usage 0x00 went through and could not be taken back.
-        MapWrite{"takingBackFails", 0xff, -1, kCapsOnly, "set3+", "", "",
+        MapWrite{"takingBackFails", 0xff, -1, capsOnly, "set3+", "", "",
                  "nicht vollständig wiederhergestellt werden; bitte die Tastatur neu"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-const std::string kCaps = "30064771129", kControl = "30064771296";
+const std::string capsLock = "30064771129", leftControl = "30064771296";
 
 std::string mapping(const std::string& entries) {
   return R"({"UserKeyMapping":[)" + entries + "]}";
@@ -133,21 +133,21 @@ std::string pair(const std::string& source, const std::string& target) {
          target + "}";
 }
 
-const std::string kRest = R"("ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})";
-const std::string kMatch = R"({"VendorID":9610,)" + kRest;
-const std::string kCapsToControl = mapping(pair(kCaps, kControl));
-const std::string kUsage =
+const std::string rest = R"("ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})";
+const std::string keyboardMatch = R"({"VendorID":9610,)" + rest;
+const std::string capsToControl = mapping(pair(capsLock, leftControl));
+const std::string usageText =
     "Ungültiger Aufruf. Erwartet: zepa-keymap [--device-root VERZEICHNIS] property --matching "
     "JSON --set JSON";
-const std::string kOffPage = " ist keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).";
-const std::string kMatching = "Die Geräteauswahl (--matching)",
-                  kEntry = "Eintrag 1 der Tastenbelegung";
+const std::string offPage = " ist keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).";
+const std::string matchingName = "Die Geräteauswahl (--matching)",
+                  firstEntryName = "Eintrag 1 der Tastenbelegung";
 
 std::vector<std::string> withMatch(const std::string& match) {
-  return {"property", "--matching", match, "--set", kCapsToControl};
+  return {"property", "--matching", match, "--set", capsToControl};
 }
 std::vector<std::string> withSet(const std::string& property) {
-  return {"property", "--matching", kMatch, "--set", property};
+  return {"property", "--matching", keyboardMatch, "--set", property};
 }
 
 // Everything is checked before a device is touched; the message says what is wrong.
@@ -173,36 +173,40 @@ TEST_P(KeymapCall, RefusedWithItsReason) {
 INSTANTIATE_TEST_SUITE_P(
     Keymap, KeymapCall,
     ::testing::Values(
-        Refusal{"optionTwice", {"property", "--matching", kMatch, "--matching", kMatch}, kUsage},
-        Refusal{"emptyDeviceRoot",
-                {"--device-root", "", "property", "--matching", kMatch, "--set", kCapsToControl},
-                kUsage},
+        Refusal{"optionTwice",
+                {"property", "--matching", keyboardMatch, "--matching", keyboardMatch},
+                usageText},
+        Refusal{
+            "emptyDeviceRoot",
+            {"--device-root", "", "property", "--matching", keyboardMatch, "--set", capsToControl},
+            usageText},
         Refusal{"matchNotJson", withMatch("{VendorID:1}"),
-                kMatching + " ist kein gültiges JSON (Fehler bei Zeichen 2)."},
-        Refusal{"matchNumberTooLarge", withMatch(R"({"VendorID":1E777,)" + kRest),
-                kMatching + " enthält eine Zahl, die zu groß ist."},
+                matchingName + " ist kein gültiges JSON (Fehler bei Zeichen 2)."},
+        Refusal{"matchNumberTooLarge", withMatch(R"({"VendorID":1E777,)" + rest),
+                matchingName + " enthält eine Zahl, die zu groß ist."},
         Refusal{"matchKeyMissing", withMatch(R"({"VendorID":9610})"),
-                kMatching + " braucht den Schlüssel „ProductID“."},
-        Refusal{"matchNegative", withMatch(R"({"VendorID":-1,)" + kRest),
-                kMatching + ": „VendorID“ liegt außerhalb von 0 bis 4294967295."},
+                matchingName + " braucht den Schlüssel „ProductID“."},
+        Refusal{"matchNegative", withMatch(R"({"VendorID":-1,)" + rest),
+                matchingName + ": „VendorID“ liegt außerhalb von 0 bis 4294967295."},
         Refusal{"matchUnknownKeyShownSafely", withMatch(R"({"A\nB":1})"),
-                kMatching + " enthält den unbekannten Schlüssel „A?B“."},
+                matchingName + " enthält den unbekannten Schlüssel „A?B“."},
         Refusal{"mapUnsupportedKey", withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"),
                 "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
                 "„CapsLockDelayOverride“."},
         // The second entry, so the count shows.
         Refusal{"mapEntryIncomplete",
-                withSet(mapping(pair(kCaps, kControl) + R"(,{"HIDKeyboardModifierMappingSrc":1})")),
+                withSet(mapping(pair(capsLock, leftControl) +
+                                R"(,{"HIDKeyboardModifierMappingSrc":1})")),
                 "Eintrag 2 der Tastenbelegung braucht „HIDKeyboardModifierMappingSrc“ und "
                 "„HIDKeyboardModifierMappingDst“."},
-        Refusal{"mapFloat", withSet(mapping(pair("30064771129.0", kControl))),
-                kEntry + ": „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein."},
-        Refusal{"mapBelowTheKeyboardPage", withSet(mapping(pair("57", kControl))),
-                kEntry + ": 57 in „HIDKeyboardModifierMappingSrc“" + kOffPage},
-        Refusal{"mapPastTheKeyboardPage", withSet(mapping(pair(kCaps, "30064771328"))),
-                kEntry + ": 30064771328 in „HIDKeyboardModifierMappingDst“" + kOffPage},
-        Refusal{"mapKeyLinuxLacks", withSet(mapping(pair(kCaps, "30064771075"))),
-                kEntry + ": Linux kennt für die HID-Taste 0x03 keinen Tastencode."}),
+        Refusal{"mapFloat", withSet(mapping(pair("30064771129.0", leftControl))),
+                firstEntryName + ": „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein."},
+        Refusal{"mapBelowTheKeyboardPage", withSet(mapping(pair("57", leftControl))),
+                firstEntryName + ": 57 in „HIDKeyboardModifierMappingSrc“" + offPage},
+        Refusal{"mapPastTheKeyboardPage", withSet(mapping(pair(capsLock, "30064771328"))),
+                firstEntryName + ": 30064771328 in „HIDKeyboardModifierMappingDst“" + offPage},
+        Refusal{"mapKeyLinuxLacks", withSet(mapping(pair(capsLock, "30064771075"))),
+                firstEntryName + ": Linux kennt für die HID-Taste 0x03 keinen Tastencode."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The Halvern key map as the simulator keeps it, as RecordingKeycodeTable::changes() shows one.
@@ -234,21 +238,21 @@ zepa::test::ProgramOutcome keymap(const zepa::test::SimMount& sim, const std::st
 TEST(KeymapOnSimulator, EachCallSetsTheWholeMap) {
   zepa::test::SimMount sim({"--extra-devices", "2"});
   ZEPA_REQUIRE_SIM(sim);
-  const auto first = keymap(sim, kMatch, mapping(pair(kCaps, kControl)));
+  const auto first = keymap(sim, keyboardMatch, mapping(pair(capsLock, leftControl)));
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.out, "");
   EXPECT_EQ(first.err, "");
   EXPECT_EQ(keyMapOf(sim), "39=001d");
   // A later pair for the same key wins.
-  ASSERT_EQ(keymap(sim, kMatch,
-                   mapping(pair(kCaps, kControl) + "," + pair("30064771076", "30064771077") + "," +
-                           pair("30064771076", "30064771078")))
+  ASSERT_EQ(keymap(sim, keyboardMatch,
+                   mapping(pair(capsLock, leftControl) + "," + pair("30064771076", "30064771077") +
+                           "," + pair("30064771076", "30064771078")))
                 .status,
             0);
   EXPECT_EQ(keyMapOf(sim), "04=002e 39=001d");
-  ASSERT_EQ(keymap(sim, kMatch, mapping(pair("30064771077", "30064771076"))).status, 0);
+  ASSERT_EQ(keymap(sim, keyboardMatch, mapping(pair("30064771077", "30064771076"))).status, 0);
   EXPECT_EQ(keyMapOf(sim), "05=001e");
-  ASSERT_EQ(keymap(sim, kMatch, mapping("")).status, 0);
+  ASSERT_EQ(keymap(sim, keyboardMatch, mapping("")).status, 0);
   EXPECT_EQ(keyMapOf(sim), "");
   EXPECT_EQ(writtenNodes(sim), std::set<std::string>{"event2"});
 }
@@ -268,7 +272,7 @@ TEST(KeymapOnSimulator, NoMatchingKeyboardIsNamed) {
   expectRefused(
       sim,
       keymap(sim, R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})",
-             kCapsToControl),
+             capsToControl),
       "Keine passende Tastatur gefunden (Hersteller 0x258a, Produkt 0x010d, Nutzungsseite 0x01, "
       "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen.");
 }
@@ -276,7 +280,7 @@ TEST(KeymapOnSimulator, NoMatchingKeyboardIsNamed) {
 TEST(KeymapOnSimulator, RefusedNodeNamesTheUdevRule) {
   zepa::test::SimMount sim({"--halvern", "--fail", "open:EACCES"});
   ZEPA_REQUIRE_SIM(sim);
-  expectRefused(sim, keymap(sim, kMatch, kCapsToControl),
+  expectRefused(sim, keymap(sim, keyboardMatch, capsToControl),
                 "Linux verweigert den Zugriff auf " + sim.root().string() +
                     "/dev/input/event0. Bitte die udev-Regel von ZEPA Control installieren "
                     "(zepa-control --print-udev-rules) und die Tastatur neu verbinden.");
@@ -290,7 +294,7 @@ TEST(KeymapOnSimulator, NodeOfAnotherDeviceIsRefused) {
   const auto sys = sim.root() / "sys/class/input/event0/device";
   std::ofstream(sys / "id/vendor") << "258a\n";
   std::ofstream(sys / "id/product") << "010c\n";
-  expectRefused(sim, keymap(sim, kMatch, kCapsToControl),
+  expectRefused(sim, keymap(sim, keyboardMatch, capsToControl),
                 sim.root().string() +
                     "/dev/input/event0 gehört inzwischen zu einem anderen Gerät. Bitte es erneut "
                     "versuchen.");

@@ -189,8 +189,7 @@ TEST_P(Usage, SendsNothing) {
   EXPECT_EQ(sim_->readLog().size(), 0u);
 }
 
-const std::string kModes =
-    "erlaubt sind 0 bis 19 oder ein Name aus „zepactl zepa lighting --help“.";
+const std::string modes = "erlaubt sind 0 bis 19 oder ein Name aus „zepactl zepa lighting --help“.";
 
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, Usage,
@@ -207,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
         Misuse{"optionTwice", "halvern lighting wave --speed 1 --speed 2",
                "Die Option „--speed“ ist mehrfach angegeben."},
         Misuse{"noMode", "zepa lighting", "Der Modus fehlt."},
-        Misuse{"modePastHighest", "zepa lighting 20", "Unbekannter Modus „20“; " + kModes},
+        Misuse{"modePastHighest", "zepa lighting 20", "Unbekannter Modus „20“; " + modes},
         Misuse{"effectOfTheOtherKeyboard", "halvern lighting Rollen",
                "Unbekannter Effekt „Rollen“; erlaubt sind 0 bis 18 oder ein Name aus „zepactl "
                "halvern lighting --help“."},
@@ -240,10 +239,10 @@ INSTANTIATE_TEST_SUITE_P(
         Misuse{"extraArgument", "list --json extra", "Unerwartetes Argument „extra“."},
         // "--" ends the options, so what follows is a mode name.
         Misuse{"optionsEnded", "zepa lighting -- --colorful",
-               "Unbekannter Modus „--colorful“; " + kModes},
+               "Unbekannter Modus „--colorful“; " + modes},
         // Echoed arguments cannot steer the terminal or break the line.
         Misuse{"escapeSequenceEchoed", "zepa lighting \x1b[2J\xff",
-               "Unbekannter Modus „\\x1b[2J\\xff“; " + kModes},
+               "Unbekannter Modus „\\x1b[2J\\xff“; " + modes},
         Misuse{"helpBeforeBadArguments", "zepa keys Foo=1 --help", ""},
         Misuse{"shortHelp", "halvern remap -h", ""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -271,16 +270,16 @@ struct InProcess {
 
 TEST(InProcessProgress, PerKeyColorsCountEveryPause) {
   InProcess p;
-  EXPECT_EQ(zepa::cli::run(p.context, zepa::cli::ZepaKeysRequest{{{1, {255, 0, 0}}}, 5, false}), 0);
-  EXPECT_EQ(p.pauses, zepa::cli::kPerKeyPauses);
+  EXPECT_EQ(zepa::cli::run(p.context, zepa::cli::ZEPAKeysRequest{{{1, {255, 0, 0}}}, 5, false}), 0);
+  EXPECT_EQ(p.pauses, zepa::cli::perKeyPauses);
   EXPECT_TRUE(p.err.str().ends_with("… 100 %\n")) << p.err.str();
   EXPECT_EQ(p.err.str().find("100 %"), p.err.str().rfind("100 %")) << p.err.str();
 }
 
 TEST(InProcessProgress, RemapsCountEveryPause) {
   InProcess p;
-  EXPECT_EQ(zepa::cli::run(p.context, zepa::cli::ZepaRemapRequest{{}, true, false}), 0);
-  EXPECT_EQ(p.pauses, zepa::cli::kRemapPauses);
+  EXPECT_EQ(zepa::cli::run(p.context, zepa::cli::ZEPARemapRequest{{}, true, false}), 0);
+  EXPECT_EQ(p.pauses, zepa::cli::remapPauses);
   EXPECT_TRUE(p.err.str().ends_with("… 100 %\n")) << p.err.str();
 }
 
@@ -297,11 +296,11 @@ TEST(InProcessVerify, ReportsAMismatch) {
 #ifdef ZEPACTL_WITH_STORES
 // QSettings fixes its folder on first use, so the process keeps one configuration home; each
 // row clears the keys and gets a data home of its own.
-const fs::path kHomes =
+const fs::path homesDir =
     fs::path(testing::TempDir()) / ("zepactl-homes-" + std::to_string(getpid()));
-const fs::path kSettingsFile = kHomes / "config/ZEPA Control/ZEPA Control.conf";
+const fs::path settingsFile = homesDir / "config/ZEPA Control/ZEPA Control.conf";
 // A settings file the application cannot fully read.
-const std::string kDamagedSettings = "[General]\nhalvernLighting=@Variant(\\0\\0\\0\\x7f\\0)\n";
+const std::string damagedSettings = "[General]\nhalvernLighting=@Variant(\\0\\0\\0\\x7f\\0)\n";
 
 // What the application stored, as words: "keys:N" a profile with Esc red and brightness N,
 // "plain:N" one without key colours, "damaged" a profile file that does not decode, "lit" the
@@ -309,9 +308,9 @@ const std::string kDamagedSettings = "[General]\nhalvernLighting=@Variant(\\0\\0
 // "manyremaps" more than the kernel takes as one argument, "conf" a damaged settings file.
 void store(const std::string& words, const fs::path& dataHome) {
   fs::create_directories(dataHome);
-  setenv("XDG_CONFIG_HOME", (kHomes / "config").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (homesDir / "config").c_str(), 1);
   setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-  fs::remove(kSettingsFile);
+  fs::remove(settingsFile);
   zepa::SettingsStore settings;
   settings.remove(zepa::SettingsStore::halvernLightingKey);
   settings.remove(zepa::SettingsStore::halvernRemapsKey);
@@ -337,16 +336,16 @@ void store(const std::string& words, const fs::path& dataHome) {
       settings.setHalvernRemaps(std::vector<zepa::KeyRemap>(
           3000, zepa::KeyRemap{0x39, zepa::RemapAction::key, 0, 0xE0, 0}));
     if (word == "conf") {
-      fs::create_directories(kSettingsFile.parent_path());
-      std::ofstream(kSettingsFile) << kDamagedSettings;
+      fs::create_directories(settingsFile.parent_path());
+      std::ofstream(settingsFile) << damagedSettings;
     }
   }
 }
 
-const std::string kNoZepa = "ZEPA VX10: nicht angeschlossen, übersprungen\n";
-const std::string kNoHalvern = "Halvern Corvane Pro 108: nicht angeschlossen, übersprungen\n";
-const std::string kNoHalvernLighting = "Halvern Corvane Pro 108: keine gespeicherte Beleuchtung\n";
-const std::string kNoHalvernRemaps = "Halvern Corvane Pro 108: keine gespeicherte Tastenbelegung\n";
+const std::string noZepa = "ZEPA VX10: nicht angeschlossen, übersprungen\n";
+const std::string noHalvern = "Halvern Corvane Pro 108: nicht angeschlossen, übersprungen\n";
+const std::string noHalvernLighting = "Halvern Corvane Pro 108: keine gespeicherte Beleuchtung\n";
+const std::string noHalvernRemaps = "Halvern Corvane Pro 108: keine gespeicherte Tastenbelegung\n";
 
 // What each stored piece sets on the keyboard is SaveThenRestore's part; here: which steps run,
 // what they say and how many reports they send.
@@ -361,12 +360,12 @@ struct Restored {
 
 class Restore : public ::testing::TestWithParam<Restored> {
  protected:
-  static void TearDownTestSuite() { fs::remove_all(kHomes); }
+  static void TearDownTestSuite() { fs::remove_all(homesDir); }
 };
 
 TEST_P(Restore, ReappliesWhatWasStored) {
   const Restored& row = GetParam();
-  store(row.stored, kHomes / "data" / row.name);
+  store(row.stored, homesDir / "data" / row.name);
   SimMount sim(words(row.sim));
   ZEPA_REQUIRE_SIM(sim);
   // zepa-keymap's own line reaches the user when the node the map lives on is gone.
@@ -390,31 +389,31 @@ INSTANTIATE_TEST_SUITE_P(
                  "Halvern Corvane Pro 108: Tastenbelegung wiederhergestellt\n",
                  "", 5 + 18 + 13 + 3},
         Restored{"nothingStored", "", "",
-                 "ZEPA VX10: kein gespeichertes Profil, übersprungen\n" + kNoHalvernLighting +
-                     kNoHalvernRemaps,
+                 "ZEPA VX10: kein gespeichertes Profil, übersprungen\n" + noHalvernLighting +
+                     noHalvernRemaps,
                  "", 0},
         // Sending an empty colour table would switch the lighting off again.
         Restored{"noKeyColors", "--zepa", "plain:5 noremaps",
                  "ZEPA VX10: Beleuchtung wiederhergestellt\nZEPA VX10: keine Einzeltastenfarben "
                  "gespeichert\nZEPA VX10: Tastenbelegung wiederhergestellt\n" +
-                     kNoHalvern,
+                     noHalvern,
                  "", 5 + 13},
         // The other steps still run; the failing one is named with the keyboard's text.
         Restored{"stepsFailAlone", "--zepa", "keys:9",
-                 "ZEPA VX10: Tastenbelegung wiederhergestellt\n" + kNoHalvern,
+                 "ZEPA VX10: Tastenbelegung wiederhergestellt\n" + noHalvern,
                  "ZEPA VX10: Beleuchtung fehlgeschlagen: Helligkeit/Tempo müssen 0–5, Richtung 0–1 "
                  "sein.\nZEPA VX10: Einzeltastenfarben fehlgeschlagen: Helligkeit muss 0–5 sein.\n",
                  13},
         // A damaged profile is not replaced by defaults on the keyboard.
         Restored{"damagedProfile", "", "damaged lit",
-                 "Halvern Corvane Pro 108: Beleuchtung wiederhergestellt\n" + kNoHalvernRemaps,
+                 "Halvern Corvane Pro 108: Beleuchtung wiederhergestellt\n" + noHalvernRemaps,
                  "ZEPA VX10: Das gespeicherte Profil ", 3},
         Restored{"tooManyRemapsForOneArgument", "--halvern", "manyremaps",
-                 kNoZepa + kNoHalvernLighting,
+                 noZepa + noHalvernLighting,
                  "Halvern Corvane Pro 108: Tastenbelegung fehlgeschlagen: Die Tastenbelegung ist "
                  "zu umfangreich, um sie an zepa-keymap zu übergeben.",
                  0},
-        Restored{"keymapFails", "--halvern", "caps", kNoZepa + kNoHalvernLighting,
+        Restored{"keymapFails", "--halvern", "caps", noZepa + noHalvernLighting,
                  "Halvern Corvane Pro 108: Tastenbelegung fehlgeschlagen: Keine passende Tastatur "
                  "gefunden",
                  0}),
@@ -422,17 +421,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Not taken for "nothing stored", nor replaced; Qt's own English warnings stay off the terminal.
 TEST(RestoreSettings, DamagedAreRefused) {
-  store("caps conf", kHomes / "data/damagedSettings");
+  store("caps conf", homesDir / "data/damagedSettings");
   SimMount sim({"--halvern"});
   ZEPA_REQUIRE_SIM(sim);
   const auto outcome = run(sim, {"restore"});
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.out, kNoZepa);
+  EXPECT_EQ(outcome.out, noZepa);
   EXPECT_TRUE(outcome.err.starts_with("Halvern Corvane Pro 108: Die Einstellungsdatei "))
       << outcome.err;
-  EXPECT_EQ(zepa::test::readText(kSettingsFile), kDamagedSettings);
+  EXPECT_EQ(zepa::test::readText(settingsFile), damagedSettings);
   EXPECT_EQ(outcome.err.find("QVariant"), std::string::npos) << outcome.err;
-  fs::remove_all(kHomes);
+  fs::remove_all(homesDir);
 }
 #endif
 

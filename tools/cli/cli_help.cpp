@@ -11,7 +11,7 @@ namespace zepa::cli {
 
 namespace {
 
-const char* const kGeneral =
+const char* const generalHelp =
     "Aufruf: zepactl [--device-root VERZEICHNIS] BEFEHL …\n"
     "\n"
     "Steuert die ZEPA VX10 und die Halvern Corvane Pro 108 von der Kommandozeile.\n"
@@ -67,7 +67,7 @@ std::string halvernEffects() {
   return text;
 }
 
-const char* const kKeyNames =
+const char* const keyNames =
     "TASTE ist der Name aus der Tastentabelle der ZEPA VX10 (Groß-/Kleinschreibung egal,\n"
     "„1“ ist die Taste mit der Aufschrift 1, Namen mit Leerzeichen in Anführungszeichen:\n"
     "\"Num /\"), der Linux-Name (KEY_ESC, esc, capslock, pgup) oder #N für die\n"
@@ -119,7 +119,7 @@ std::string helpText(Topic topic) {
   const std::string usage = usageLine(topic) + "\n\n";
   switch (topic) {
     case Topic::general:
-      return kGeneral;
+      return generalHelp;
     case Topic::list:
       return usage +
              "Zeigt je angeschlossenem Keyboard eine Zeile: „zepa ZEPA VX10“ oder\n"
@@ -171,13 +171,13 @@ std::string helpText(Topic topic) {
       return usage +
              "Sendet die ganze Farbtabelle: Tasten ohne Paar bleiben dunkel, ohne Paare\n"
              "werden alle Einzeltastenfarben gelöscht. Helligkeit 0–5, Voreinstellung 5.\n\n" +
-             kKeyNames;
+             keyNames;
     case Topic::zepaRemap:
       return usage +
              "Sendet die ganze Belegung der Grundebene (mit --fn der Fn-Ebene); Tasten ohne\n"
              "Paar behalten ihre Funktion, ohne Paare wird die Ebene zurückgesetzt.\n"
              "QUELLE wie TASTE, ZIEL muss eine Taste der Tastentabelle sein.\n\n" +
-             kKeyNames;
+             keyNames;
     case Topic::halvern:
       return usage +
              "  model [--json]           Antwort der Modellabfrage (MODEL …)\n"
@@ -204,7 +204,7 @@ std::string helpText(Topic topic) {
              "eine angeschlossene Halvern Corvane Pro 108 die gespeicherte Beleuchtung und\n"
              "Tastenbelegung. Eine Zeile je Schritt; Exit-Status 1, wenn ein Schritt scheitert.\n";
   }
-  return kGeneral;
+  return generalHelp;
 }
 
 }  // namespace zepa::cli

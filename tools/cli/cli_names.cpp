@@ -15,13 +15,13 @@ namespace {
 
 // Lower case; umlauts either spelled out ("ae") or dropped to their vowel ("a"); ß as "ss".
 std::string folded(std::string_view text, bool spellOut) {
-  static constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kUmlauts{
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 4> umlautSpellings{
       {{"ä", "a"}, {"ö", "o"}, {"ü", "u"}, {"ß", "ss"}}};
   std::string lower = lowercased(text);
   std::string out;
   for (std::size_t i = 0; i < lower.size();) {
     bool replaced = false;
-    for (const auto& [umlaut, plain] : kUmlauts) {
+    for (const auto& [umlaut, plain] : umlautSpellings) {
       if (std::string_view(lower).substr(i).starts_with(umlaut)) {
         out += plain;
         if (spellOut && plain.size() == 1) out += 'e';
@@ -61,7 +61,7 @@ std::optional<Value> named(std::span<const Value> all, std::string_view text, Na
 }
 
 // Short forms people type for a few kernel names.
-constexpr std::pair<std::string_view, std::string_view> kAbbreviations[] = {
+constexpr std::pair<std::string_view, std::string_view> abbreviations[] = {
     {"escape", "esc"}, {"pgup", "pageup"}, {"pgdn", "pagedown"},
     {"del", "delete"}, {"ins", "insert"},  {"return", "enter"},
 };
@@ -69,7 +69,7 @@ constexpr std::pair<std::string_view, std::string_view> kAbbreviations[] = {
 std::optional<std::uint8_t> usageByLinuxName(std::string_view text) {
   std::string wanted = lowercased(text);
   if (wanted.starts_with("key_")) wanted.erase(0, 4);
-  for (const auto& [shortForm, full] : kAbbreviations) {
+  for (const auto& [shortForm, full] : abbreviations) {
     if (wanted == shortForm) wanted = full;
   }
   for (const hid::KeycodeEntry& entry : hid::keyboardKeycodes()) {

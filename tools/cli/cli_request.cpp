@@ -15,7 +15,7 @@ namespace zepa::cli {
 
 namespace {
 
-constexpr RGBColor kDefaultColor{0x00, 0xD2, 0xFF};
+constexpr RGBColor defaultColor{0x00, 0xD2, 0xFF};
 
 std::string inQuotes(std::string_view text) {
   return "„" + printable(text) + "“";
@@ -133,7 +133,7 @@ RGBColor colorValue(Topic topic, std::string_view text) {
 
 RGBColor colorOption(Topic topic, const ParsedOptions& parsed) {
   const std::string* text = parsed.value("--color");
-  return text ? colorValue(topic, *text) : kDefaultColor;
+  return text ? colorValue(topic, *text) : defaultColor;
 }
 
 std::string_view onlyPositional(Topic topic, const ParsedOptions& parsed, const char* what) {
@@ -211,7 +211,7 @@ Command zepaLighting(std::span<const std::string_view> arguments) {
                                 std::to_string(allLightingModes().size() - 1) +
                                 " oder ein Name aus „zepactl zepa lighting --help“.");
   }
-  return ZepaLightingRequest{
+  return ZEPALightingRequest{
       LightingConfig{*mode, colorOption(topic, parsed),
                      numberOption(topic, parsed, "--brightness", 5, 5),
                      numberOption(topic, parsed, "--speed", 3, 5),
@@ -225,7 +225,7 @@ Command zepaClock(std::span<const std::string_view> arguments) {
   const ParsedOptions parsed = parseOptions(topic, arguments, rules);
   if (parsed.help) return HelpRequest{topic};
   noPositional(topic, parsed);
-  ZepaClockRequest request;
+  ZEPAClockRequest request;
   if (const std::string* at = parsed.value("--at")) request.at = localTime(topic, *at);
   return request;
 }
@@ -245,7 +245,7 @@ Command zepaKeys(std::span<const std::string_view> arguments) {
     const std::uint8_t index = keyOrThrow(topic, pair.substr(0, equals));
     colors[index] = colorValue(topic, pair.substr(equals + 1));
   }
-  ZepaKeysRequest request{
+  ZEPAKeysRequest request{
       {}, numberOption(topic, parsed, "--brightness", 5, 5), parsed.has("--save")};
   for (const auto& [index, value] : colors) request.colors.push_back(KeyColor{index, value});
   return request;
@@ -310,7 +310,7 @@ Command zepaRemap(std::span<const std::string_view> arguments) {
   if (parsed.has("--fn") && parsed.has("--save")) {
     throw UsageError(topic, "„--save“ speichert nur die Grundebene, nicht die Fn-Ebene.");
   }
-  ZepaRemapRequest request{{}, parsed.has("--fn"), parsed.has("--save")};
+  ZEPARemapRequest request{{}, parsed.has("--fn"), parsed.has("--save")};
   for (const std::string_view pair : parsed.positional) {
     const KeyRemap remap = remapPair(topic, pair);
     // A later pair for the same source replaces the earlier one, as in the application.

@@ -60,21 +60,21 @@ struct ListRequest {
 struct KeysRequest {
   bool json = false;
 };
-struct ZepaLightingRequest {
+struct ZEPALightingRequest {
   LightingConfig config;
   bool save = false;
 };
-struct ZepaClockRequest {
+struct ZEPAClockRequest {
   // The local date as given; nothing: now, when it runs. Kept as parts, so no year can
   // overflow a clock's range before the keyboard's own check refuses it.
   std::optional<DateParts> at;
 };
-struct ZepaKeysRequest {
+struct ZEPAKeysRequest {
   std::vector<KeyColor> colors;  // ascending by index, one entry per index
   std::uint8_t brightness;
   bool save = false;
 };
-struct ZepaRemapRequest {
+struct ZEPARemapRequest {
   std::vector<KeyRemap> remaps;  // in the order given, one entry per source
   bool fnLayer;
   bool save = false;
@@ -104,8 +104,8 @@ struct DiagnoseRequest {
 struct RestoreRequest {};
 
 using Command =
-    std::variant<HelpRequest, VersionRequest, ListRequest, KeysRequest, ZepaLightingRequest,
-                 ZepaClockRequest, ZepaKeysRequest, ZepaRemapRequest, HalvernQueryRequest,
+    std::variant<HelpRequest, VersionRequest, ListRequest, KeysRequest, ZEPALightingRequest,
+                 ZEPAClockRequest, ZEPAKeysRequest, ZEPARemapRequest, HalvernQueryRequest,
                  HalvernLightingRequest, HalvernRemapRequest, ProfileExportRequest,
                  ProfileImportRequest, DiagnoseRequest, RestoreRequest>;
 

@@ -22,13 +22,13 @@ namespace {
 
 using nlohmann::json;
 
-constexpr int kFailure = 1;
+constexpr int failureStatus = 1;
 
 // Runs `work`, writing its failure to `err`; the exit status.
 int guarded(DeviceContext& context, const std::function<void()>& work) {
-  if (auto failure = failureOf(work)) {
+  if (auto failure = failureText(work)) {
     context.err << *failure << '\n';
-    return kFailure;
+    return failureStatus;
   }
   return 0;
 }
@@ -77,28 +77,15 @@ std::string document(const nlohmann::json& value, int indent) {
   return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::optional<std::string> failureOf(const std::function<void()>& work) {
-  try {
-    work();
-    return std::nullopt;
-  } catch (const ZEPAError& error) {
-    return error.description();
-  } catch (const std::bad_alloc&) {
-    return "Nicht genug Arbeitsspeicher.";
-  } catch (const std::exception& error) {
-    return std::string("Unerwarteter Fehler: ") + error.what();
-  }
-}
-
 int run(DeviceContext& context, const ListRequest& request) {
   const NodeSurvey survey = surveyNodes(context.deviceRoot);
   const bool present[] = {ZEPADevice::isConnected(context.backend),
                           HalvernDevice::isConnected(context.backend)};
   json keyboards = json::array();
   std::ostringstream lines, problems;
-  for (std::size_t i = 0; i < std::size(kKnownKeyboards); ++i) {
+  for (std::size_t i = 0; i < std::size(knownKeyboards); ++i) {
     if (!present[i]) continue;
-    const KnownKeyboard& keyboard = kKnownKeyboards[i];
+    const KnownKeyboard& keyboard = knownKeyboards[i];
     json nodes = json::array();
     std::optional<std::string> problem;
     for (const SurveyedNode& node : survey.nodes) {
@@ -164,13 +151,13 @@ int run(DeviceContext& context, const KeysRequest& request) {
   return 0;
 }
 
-int run(DeviceContext& context, const ZepaLightingRequest& request) {
+int run(DeviceContext& context, const ZEPALightingRequest& request) {
   return guarded(context, [&] {
     ZEPADevice(context.backend, context.sleeper, context.calendar).setLighting(request.config);
   });
 }
 
-int run(DeviceContext& context, const ZepaClockRequest& request) {
+int run(DeviceContext& context, const ZEPAClockRequest& request) {
   return guarded(context, [&] {
     // A given date goes to the keyboard as given; no time point is made from it.
     Calendar calendar = context.calendar;
@@ -180,9 +167,9 @@ int run(DeviceContext& context, const ZepaClockRequest& request) {
   });
 }
 
-int run(DeviceContext& context, const ZepaKeysRequest& request) {
+int run(DeviceContext& context, const ZEPAKeysRequest& request) {
   return guarded(context, [&] {
-    withProgress(context, "Einzeltastenfarben werden übertragen", kPerKeyPauses,
+    withProgress(context, "Einzeltastenfarben werden übertragen", perKeyPauses,
                  [&](Sleeper sleeper) {
                    ZEPADevice(context.backend, std::move(sleeper), context.calendar)
                        .setPerKeyRGB(request.colors, request.brightness);
@@ -190,9 +177,9 @@ int run(DeviceContext& context, const ZepaKeysRequest& request) {
   });
 }
 
-int run(DeviceContext& context, const ZepaRemapRequest& request) {
+int run(DeviceContext& context, const ZEPARemapRequest& request) {
   return guarded(context, [&] {
-    withProgress(context, "Tastenbelegung wird übertragen", kRemapPauses, [&](Sleeper sleeper) {
+    withProgress(context, "Tastenbelegung wird übertragen", remapPauses, [&](Sleeper sleeper) {
       ZEPADevice(context.backend, std::move(sleeper), context.calendar)
           .setRemaps(request.remaps, request.fnLayer);
     });
@@ -218,8 +205,8 @@ int run(DeviceContext& context, const HalvernQueryRequest& request) {
     }
   });
   if (status != 0) return status;
-  static constexpr const char* kNames[] = {"model", "config", "verify"};
-  const char* name = kNames[static_cast<int>(request.query)];
+  static constexpr const char* names[] = {"model", "config", "verify"};
+  const char* name = names[static_cast<int>(request.query)];
   if (request.json) {
     json result{{"query", name}};
     if (request.query == HalvernQuery::verify) {
@@ -237,7 +224,7 @@ int run(DeviceContext& context, const HalvernQueryRequest& request) {
   }
   if (unchanged) return 0;
   context.err << "Der zurückgelesene Konfigurationsblock weicht vom geschriebenen ab.\n";
-  return kFailure;
+  return failureStatus;
 }
 
 int run(DeviceContext& context, const HalvernLightingRequest& request) {

@@ -12,6 +12,7 @@
 
 #include "protocol/hid/hid.hpp"
 #include "protocol/pacing.hpp"
+#include "protocol/zepa_error.hpp"  // failureText
 #include "tools/cli/cli_request.hpp"
 
 namespace zepa::cli {
@@ -29,25 +30,22 @@ struct DeviceContext {
 
 // Pauses of the long transfers, for the progress line: every report written and every
 // read-back the device sends or takes.
-inline constexpr int kPerKeyPauses = 18 + 8;
-inline constexpr int kRemapPauses = 13 + 4;
+inline constexpr int perKeyPauses = 18 + 8;
+inline constexpr int remapPauses = 13 + 4;
 
 // The commands that talk to a keyboard or only show what the program knows. Each returns the
 // exit status: 0, or 1 after writing the German error text to `err`. A result goes to `out`
 // only once it is complete.
 int run(DeviceContext& context, const ListRequest& request);
 int run(DeviceContext& context, const KeysRequest& request);
-int run(DeviceContext& context, const ZepaLightingRequest& request);
-int run(DeviceContext& context, const ZepaClockRequest& request);
-int run(DeviceContext& context, const ZepaKeysRequest& request);
-int run(DeviceContext& context, const ZepaRemapRequest& request);
+int run(DeviceContext& context, const ZEPALightingRequest& request);
+int run(DeviceContext& context, const ZEPAClockRequest& request);
+int run(DeviceContext& context, const ZEPAKeysRequest& request);
+int run(DeviceContext& context, const ZEPARemapRequest& request);
 int run(DeviceContext& context, const HalvernQueryRequest& request);
 int run(DeviceContext& context, const HalvernLightingRequest& request);
 
 // JSON output text; text that is not UTF-8 is replaced, never thrown about.
 std::string document(const nlohmann::json& value, int indent);
-
-// Runs `work`: nothing when it completes, else the German text of what it threw.
-std::optional<std::string> failureOf(const std::function<void()>& work);
 
 }  // namespace zepa::cli

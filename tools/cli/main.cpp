@@ -24,7 +24,7 @@ namespace {
 
 using namespace zepa::cli;
 
-constexpr int kUsage = 2;
+constexpr int usageStatus = 2;
 
 // One handler per command: a command added to the variant without one does not compile.
 template <typename... Handlers>
@@ -87,10 +87,10 @@ int dispatch(const Invocation& invocation, DeviceContext& context) {
                         },
                         [&](const ListRequest& request) { return run(context, request); },
                         [&](const KeysRequest& request) { return run(context, request); },
-                        [&](const ZepaLightingRequest& request) { return device(request); },
-                        [&](const ZepaClockRequest& request) { return run(context, request); },
-                        [&](const ZepaKeysRequest& request) { return device(request); },
-                        [&](const ZepaRemapRequest& request) { return device(request); },
+                        [&](const ZEPALightingRequest& request) { return device(request); },
+                        [&](const ZEPAClockRequest& request) { return run(context, request); },
+                        [&](const ZEPAKeysRequest& request) { return device(request); },
+                        [&](const ZEPARemapRequest& request) { return device(request); },
                         [&](const HalvernQueryRequest& request) { return run(context, request); },
                         [&](const HalvernLightingRequest& request) { return device(request); },
 #ifdef ZEPACTL_WITH_STORES
@@ -106,7 +106,7 @@ int dispatch(const Invocation& invocation, DeviceContext& context) {
                         },
                         [&](const RestoreRequest&) {
                           int status = 1;
-                          if (auto failure = failureOf([&] {
+                          if (auto failure = zepa::failureText([&] {
                                 status = restoreStoredSettings(context, restoreTools(invocation));
                               })) {
                             context.err << *failure << '\n';
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     invocation = parseArguments(arguments);
   } catch (const UsageError& error) {
     std::cerr << "zepactl: " << error.what() << '\n' << usageLine(error.topic()) << '\n';
-    return kUsage;
+    return usageStatus;
   }
   const std::filesystem::path root = invocation.deviceRoot.value_or("/");
   DeviceContext context{zepa::hid::makeHidrawBackend(root),
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
                         isatty(STDERR_FILENO) == 1,
                         root};
   int status = 1;
-  if (auto failure = failureOf([&] { status = dispatch(invocation, context); })) {
+  if (auto failure = zepa::failureText([&] { status = dispatch(invocation, context); })) {
     std::cerr << *failure << '\n';
     return 1;
   }

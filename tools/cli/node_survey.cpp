@@ -19,22 +19,22 @@ namespace zepa::cli {
 
 namespace fs = std::filesystem;
 
-const KnownKeyboard kKnownKeyboards[2] = {
+const KnownKeyboard knownKeyboards[2] = {
     {"zepa", "ZEPA VX10", 0x0C45, 0x800A},
     {"halvern", "Halvern Corvane Pro 108", 0x258A, 0x010C},
 };
 
 namespace {
 
-constexpr const char* kRuleName = "70-zepa-control.rules";
-constexpr const char* kRuleFolders[] = {"etc/udev/rules.d", "run/udev/rules.d",
-                                        "usr/lib/udev/rules.d", "lib/udev/rules.d"};
-constexpr std::size_t kSmallFile = 64 * 1024;
+constexpr const char* ruleName = "70-zepa-control.rules";
+constexpr const char* ruleFolders[] = {"etc/udev/rules.d", "run/udev/rules.d",
+                                       "usr/lib/udev/rules.d", "lib/udev/rules.d"};
+constexpr std::size_t smallFile = 64 * 1024;
 
 std::optional<std::string> readSmall(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string text(kSmallFile, '\0');
+  std::string text(smallFile, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<std::size_t>(in.gcount()));
   return text;
@@ -57,7 +57,7 @@ const KnownKeyboard* keyboardOf(const std::string& uevent) {
     if (!line.starts_with("HID_ID=") || line.size() != 7 + 4 + 1 + 8 + 1 + 8) continue;
     const auto vendor = hexNumber(std::string_view(line).substr(12, 8));
     const auto product = hexNumber(std::string_view(line).substr(21, 8));
-    for (const KnownKeyboard& keyboard : kKnownKeyboards) {
+    for (const KnownKeyboard& keyboard : knownKeyboards) {
       if (vendor == keyboard.vendor && product == keyboard.product) return &keyboard;
     }
   }
@@ -79,7 +79,7 @@ std::string openProblem(int error, const fs::path& node, const NodeSurvey& surve
     case EPERM: {
       std::string text = "keine Berechtigung (" + mode(node) + "); ";
       if (survey.rulesFound.empty()) {
-        return text + "die udev-Regel " + kRuleName + " ist nicht installiert.";
+        return text + "die udev-Regel " + ruleName + " ist nicht installiert.";
       }
       return text + "die udev-Regel " + survey.rulesFound.front() +
              " ist installiert, gilt für diesen Knoten aber nicht (Keyboard neu anschließen, "
@@ -168,10 +168,10 @@ void survey(NodeSurvey& result, const fs::path& root, bool events) {
 
 NodeSurvey surveyNodes(const fs::path& root) {
   NodeSurvey result;
-  for (const char* folder : kRuleFolders) {
+  for (const char* folder : ruleFolders) {
     std::error_code error;
-    if (fs::exists(root / folder / kRuleName, error)) {
-      result.rulesFound.push_back("/" + std::string(folder) + "/" + kRuleName);
+    if (fs::exists(root / folder / ruleName, error)) {
+      result.rulesFound.push_back("/" + std::string(folder) + "/" + ruleName);
     }
   }
   survey(result, root, false);

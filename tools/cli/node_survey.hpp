@@ -17,7 +17,7 @@ struct KnownKeyboard {
   std::uint16_t vendor;
   std::uint16_t product;
 };
-extern const KnownKeyboard kKnownKeyboards[2];
+extern const KnownKeyboard knownKeyboards[2];
 
 struct SurveyedNode {
   const KnownKeyboard* keyboard;

@@ -21,12 +21,8 @@ namespace zepa::cli {
 
 namespace {
 
-constexpr const char* kZepa = "ZEPA VX10";
-constexpr const char* kHalvern = "Halvern Corvane Pro 108";
-
-std::string_view view(const QByteArray& bytes) {
-  return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
+constexpr const char* zepaName = "ZEPA VX10";
+constexpr const char* halvernName = "Halvern Corvane Pro 108";
 
 // One line per step; remembers whether any step failed.
 class StepLines {
@@ -42,7 +38,7 @@ class StepLines {
   }
   // Runs one step and writes its line.
   void step(const char* keyboard, const char* what, const std::function<void()>& work) {
-    if (auto failure = failureOf(work)) {
+    if (auto failure = failureText(work)) {
       fail(keyboard, std::string(what) + " fehlgeschlagen: " + *failure);
     } else {
       note(keyboard, std::string(what) + " wiederhergestellt");
@@ -94,43 +90,43 @@ void restoreZepa(DeviceContext& context, StepLines& lines) {
     device = std::make_unique<ZEPADevice>(context.backend, sleeper.forwarding(), context.calendar);
   } catch (const ZEPAError& error) {
     if (error.kind() == ZEPAError::Kind::notFound) {
-      lines.note(kZepa, "nicht angeschlossen, übersprungen");
+      lines.note(zepaName, "nicht angeschlossen, übersprungen");
     } else {
-      lines.fail(kZepa, error.description());
+      lines.fail(zepaName, error.description());
     }
     return;
   }
 
   const ProfileStore store;
   if (!QFileInfo::exists(store.path())) {
-    lines.note(kZepa, "kein gespeichertes Profil, übersprungen");
+    lines.note(zepaName, "kein gespeichertes Profil, übersprungen");
     return;
   }
   // A damaged file is not replaced by the default profile here: that would overwrite the
   // keyboard with settings the user never chose.
   const std::optional<ZEPAProfile> profile = store.load();
   if (!profile) {
-    lines.fail(kZepa, "Das gespeicherte Profil " + store.path().toStdString() +
-                          " kann nicht gelesen werden; nichts wurde gesendet.");
+    lines.fail(zepaName, "Das gespeicherte Profil " + store.path().toStdString() +
+                             " kann nicht gelesen werden; nichts wurde gesendet.");
     return;
   }
 
-  lines.step(kZepa, "Beleuchtung", [&] { device->setLighting(profile->lighting); });
+  lines.step(zepaName, "Beleuchtung", [&] { device->setLighting(profile->lighting); });
   // The per-key mode replaces the lighting effect, so an empty list would turn every key off
   // instead of restoring anything.
   if (profile->keyColors.empty()) {
-    lines.note(kZepa, "keine Einzeltastenfarben gespeichert");
+    lines.note(zepaName, "keine Einzeltastenfarben gespeichert");
   } else {
     std::vector<KeyColor> colors = profile->keyColors;
     std::stable_sort(colors.begin(), colors.end(),
                      [](const KeyColor& a, const KeyColor& b) { return a.index < b.index; });
-    lines.step(kZepa, "Einzeltastenfarben", [&] {
-      sleeper.run(context, "Einzeltastenfarben werden übertragen", kPerKeyPauses,
+    lines.step(zepaName, "Einzeltastenfarben", [&] {
+      sleeper.run(context, "Einzeltastenfarben werden übertragen", perKeyPauses,
                   [&] { device->setPerKeyRGB(colors, profile->lighting.brightness); });
     });
   }
-  lines.step(kZepa, "Tastenbelegung", [&] {
-    sleeper.run(context, "Tastenbelegung wird übertragen", kRemapPauses,
+  lines.step(zepaName, "Tastenbelegung", [&] {
+    sleeper.run(context, "Tastenbelegung wird übertragen", remapPauses,
                 [&] { device->setRemaps(profile->remaps, false); });
   });
 }
@@ -138,18 +134,18 @@ void restoreZepa(DeviceContext& context, StepLines& lines) {
 void restoreHalvernLighting(DeviceContext& context, const SettingsStore& settings,
                             StepLines& lines) {
   if (!settings.contains(SettingsStore::halvernLightingKey)) {
-    lines.note(kHalvern, "keine gespeicherte Beleuchtung");
+    lines.note(halvernName, "keine gespeicherte Beleuchtung");
     return;
   }
   const auto stored = settings.data(SettingsStore::halvernLightingKey);
   const auto config = stored ? decodeHalvernLighting(view(*stored)) : std::nullopt;
   if (!config) {
-    lines.fail(kHalvern,
+    lines.fail(halvernName,
                "Die gespeicherte Beleuchtung kann nicht gelesen werden; nichts wurde "
                "gesendet.");
     return;
   }
-  lines.step(kHalvern, "Beleuchtung",
+  lines.step(halvernName, "Beleuchtung",
              [&] { HalvernDevice(context.backend, context.sleeper).setLighting(*config); });
 }
 
@@ -161,7 +157,7 @@ void restoreHalvernRemaps(const SettingsStore& settings, const RestoreTools& too
     remaps = stored ? decodeKeyRemaps(view(*stored)) : std::nullopt;
   }
   if (!remaps) {
-    lines.fail(kHalvern,
+    lines.fail(halvernName,
                "Die gespeicherte Tastenbelegung kann nicht gelesen werden; nichts "
                "wurde angewendet.");
     return;
@@ -169,16 +165,16 @@ void restoreHalvernRemaps(const SettingsStore& settings, const RestoreTools& too
   // Linux starts a plugged-in keyboard with its default map, which is what an empty list
   // means; writing it would only need the input node's permission for nothing.
   if (remaps->empty()) {
-    lines.note(kHalvern, "keine gespeicherte Tastenbelegung");
+    lines.note(halvernName, "keine gespeicherte Tastenbelegung");
     return;
   }
   std::vector<std::string> arguments = tools.keymapPrefix;
   arguments.insert(arguments.end(), {"property", "--matching", HalvernKeyMapping::matching, "--set",
                                      HalvernKeyMapping::property(*remaps)});
   if (auto failure = runKeymapTool(tools.keymapProgram, arguments)) {
-    lines.fail(kHalvern, "Tastenbelegung fehlgeschlagen: " + *failure);
+    lines.fail(halvernName, "Tastenbelegung fehlgeschlagen: " + *failure);
   } else {
-    lines.note(kHalvern, "Tastenbelegung wiederhergestellt");
+    lines.note(halvernName, "Tastenbelegung wiederhergestellt");
   }
 }
 
@@ -188,9 +184,9 @@ void restoreHalvern(DeviceContext& context, const RestoreTools& tools, StepLines
   } catch (const ZEPAError& error) {
     // The Halvern device reports a missing keyboard in words of its own.
     if (error.kind() == ZEPAError::Kind::invalid) {
-      lines.note(kHalvern, "nicht angeschlossen, übersprungen");
+      lines.note(halvernName, "nicht angeschlossen, übersprungen");
     } else {
-      lines.fail(kHalvern, error.description());
+      lines.fail(halvernName, error.description());
     }
     return;
   }
@@ -198,8 +194,8 @@ void restoreHalvern(DeviceContext& context, const RestoreTools& tools, StepLines
   // Values missing from a file that cannot be fully read may just not have been understood;
   // "nothing stored" would be a guess.
   if (settings.damaged()) {
-    lines.fail(kHalvern, "Die Einstellungsdatei " + SettingsStore::filePath().toStdString() +
-                             " kann nicht vollständig gelesen werden; nichts wurde gesendet.");
+    lines.fail(halvernName, "Die Einstellungsdatei " + SettingsStore::filePath().toStdString() +
+                                " kann nicht vollständig gelesen werden; nichts wurde gesendet.");
     return;
   }
   restoreHalvernLighting(context, settings, lines);

@@ -14,7 +14,7 @@ namespace {
 
 // A keyboard needs a moment after login or resume before it takes configuration reports, and
 // logind must have handed the session its device access again.
-constexpr int kSettleMilliseconds = 2000;
+constexpr int settleMilliseconds = 2000;
 
 }  // namespace
 
@@ -26,7 +26,7 @@ class ResumeWatcher : public QObject {
   ResumeWatcher(QString program, QStringList restoreArguments)
       : program_(std::move(program)), restoreArguments_(std::move(restoreArguments)) {
     settle_.setSingleShot(true);
-    settle_.setInterval(kSettleMilliseconds);
+    settle_.setInterval(settleMilliseconds);
     connect(&settle_, &QTimer::timeout, this, &ResumeWatcher::restore);
     connect(&process_, &QProcess::finished, this, [this] {
       if (again_) {

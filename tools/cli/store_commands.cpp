@@ -19,7 +19,7 @@ namespace zepa::cli {
 namespace {
 
 // Larger files are not profiles; reading them whole would only cost memory.
-constexpr qint64 kLargestProfile = 1024 * 1024;
+constexpr qint64 largestProfile = 1024 * 1024;
 
 std::string path(const ProfileStore& store) {
   return store.path().toStdString();
@@ -56,10 +56,6 @@ std::optional<std::string> editProfile(Edit edit) {
   return std::nullopt;
 }
 
-std::string view(const QByteArray& bytes) {
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 std::string settingsPath() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZEPA Control"),
                    QStringLiteral("ZEPA Control"))
@@ -80,13 +76,13 @@ std::optional<std::string> settingsWritten() {
 
 }  // namespace
 
-std::optional<std::string> checkStore(const ZepaLightingRequest&) {
+std::optional<std::string> checkStore(const ZEPALightingRequest&) {
   return checkProfile();
 }
-std::optional<std::string> checkStore(const ZepaKeysRequest&) {
+std::optional<std::string> checkStore(const ZEPAKeysRequest&) {
   return checkProfile();
 }
-std::optional<std::string> checkStore(const ZepaRemapRequest&) {
+std::optional<std::string> checkStore(const ZEPARemapRequest&) {
   return checkProfile();
 }
 std::optional<std::string> checkStore(const HalvernLightingRequest&) {
@@ -96,19 +92,19 @@ std::optional<std::string> checkStore(const HalvernRemapRequest&) {
   return std::nullopt;
 }
 
-std::optional<std::string> store(const ZepaLightingRequest& request) {
+std::optional<std::string> store(const ZEPALightingRequest& request) {
   return editProfile([&](ZEPAProfile& profile) { profile.lighting = request.config; });
 }
 
 // The window sends key colours with the profile's brightness, so that is where it goes.
-std::optional<std::string> store(const ZepaKeysRequest& request) {
+std::optional<std::string> store(const ZEPAKeysRequest& request) {
   return editProfile([&](ZEPAProfile& profile) {
     profile.keyColors = request.colors;
     profile.lighting.brightness = request.brightness;
   });
 }
 
-std::optional<std::string> store(const ZepaRemapRequest& request) {
+std::optional<std::string> store(const ZEPARemapRequest& request) {
   return editProfile([&](ZEPAProfile& profile) { profile.remaps = request.remaps; });
 }
 
@@ -159,8 +155,8 @@ int run(DeviceContext& context, const ProfileImportRequest& request) {
     context.err << "Die Datei " << file << " kann nicht gelesen werden.\n";
     return 1;
   }
-  const QByteArray text = in.read(kLargestProfile + 1);
-  const auto profile = text.size() > kLargestProfile || in.error() != QFileDevice::NoError
+  const QByteArray text = in.read(largestProfile + 1);
+  const auto profile = text.size() > largestProfile || in.error() != QFileDevice::NoError
                            ? std::nullopt
                            : decodeProfile(view(text));
   if (!profile) {

@@ -16,14 +16,14 @@ namespace zepa::cli {
 // --save: whether the store can take the change, asked before anything is sent (a profile
 // that exists but does not decode is never overwritten); then the change, once the keyboard
 // took it. Both give the German reason when not.
-std::optional<std::string> checkStore(const ZepaLightingRequest& request);
-std::optional<std::string> checkStore(const ZepaKeysRequest& request);
-std::optional<std::string> checkStore(const ZepaRemapRequest& request);
+std::optional<std::string> checkStore(const ZEPALightingRequest& request);
+std::optional<std::string> checkStore(const ZEPAKeysRequest& request);
+std::optional<std::string> checkStore(const ZEPARemapRequest& request);
 std::optional<std::string> checkStore(const HalvernLightingRequest& request);
 std::optional<std::string> checkStore(const HalvernRemapRequest& request);
-std::optional<std::string> store(const ZepaLightingRequest& request);
-std::optional<std::string> store(const ZepaKeysRequest& request);
-std::optional<std::string> store(const ZepaRemapRequest& request);
+std::optional<std::string> store(const ZEPALightingRequest& request);
+std::optional<std::string> store(const ZEPAKeysRequest& request);
+std::optional<std::string> store(const ZEPARemapRequest& request);
 std::optional<std::string> store(const HalvernLightingRequest& request);
 std::optional<std::string> store(const HalvernRemapRequest& request);
 

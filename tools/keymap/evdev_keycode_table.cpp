@@ -17,7 +17,7 @@ namespace zepa::keymap {
 namespace {
 
 // The kernel's HID input layer addresses a keyboard key by the scancode page << 16 | usage.
-constexpr std::uint32_t kKeyboardScancodeBase = 0x70000;
+constexpr std::uint32_t keyboardScancodeBase = 0x70000;
 
 class EvdevKeycodeTable final : public KeycodeTable {
  public:
@@ -42,7 +42,7 @@ class EvdevKeycodeTable final : public KeycodeTable {
  private:
   static input_keymap_entry entryFor(std::uint8_t usage) {
     input_keymap_entry entry{};
-    const std::uint32_t scancode = kKeyboardScancodeBase | usage;
+    const std::uint32_t scancode = keyboardScancodeBase | usage;
     // Native byte order, four bytes: what hid-input reads back with input_scancode_to_scalar.
     std::memcpy(entry.scancode, &scancode, sizeof scancode);
     entry.len = sizeof scancode;

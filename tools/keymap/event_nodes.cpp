@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The kernel keeps report descriptors to 4096 bytes; anything longer is not one.
-constexpr std::size_t kMaxDescriptorSize = 4096;
+constexpr std::size_t maxDescriptorSize = 4096;
 
 std::optional<unsigned> eventNumber(std::string_view name) {
   constexpr std::string_view prefix = "event";
@@ -50,10 +50,10 @@ std::optional<std::vector<std::uint8_t>> readDescriptor(const fs::path& file) {
   if (!in) return {};
   std::vector<std::uint8_t> bytes;
   char c = 0;
-  while (bytes.size() <= kMaxDescriptorSize && in.get(c)) {
+  while (bytes.size() <= maxDescriptorSize && in.get(c)) {
     bytes.push_back(static_cast<std::uint8_t>(c));
   }
-  if (bytes.size() > kMaxDescriptorSize || in.bad()) return {};
+  if (bytes.size() > maxDescriptorSize || in.bad()) return {};
   return bytes;
 }
 

@@ -15,12 +15,12 @@ namespace zepa::keymap {
 
 namespace {
 
-constexpr int kUsageCount = 256;
+constexpr int usageCount = 256;
 
 // What one node held before the tool touched it; empty slots are usages it does not know.
 struct NodeSnapshot {
   const KeymapTarget* target = nullptr;
-  std::array<std::optional<std::uint32_t>, kUsageCount> keycodes{};
+  std::array<std::optional<std::uint32_t>, usageCount> keycodes{};
 
   bool takesKeyboardUsages() const {
     for (const auto& keycode : keycodes) {
@@ -33,7 +33,7 @@ struct NodeSnapshot {
 NodeSnapshot readSnapshot(const KeymapTarget& target) {
   NodeSnapshot snapshot;
   snapshot.target = &target;
-  for (int usage = 0; usage < kUsageCount; ++usage) {
+  for (int usage = 0; usage < usageCount; ++usage) {
     std::uint32_t keycode = 0;
     const int error = target.table->keycode(static_cast<std::uint8_t>(usage), keycode);
     if (error == 0) {
@@ -50,7 +50,7 @@ NodeSnapshot readSnapshot(const KeymapTarget& target) {
 // Best effort: the original failure is what the user needs to hear about.
 bool restore(const NodeSnapshot& snapshot) {
   bool complete = true;
-  for (int usage = 0; usage < kUsageCount; ++usage) {
+  for (int usage = 0; usage < usageCount; ++usage) {
     if (const auto& keycode = snapshot.keycodes[usage]) {
       complete =
           snapshot.target->table->setKeycode(static_cast<std::uint8_t>(usage), *keycode) == 0 &&
@@ -68,7 +68,7 @@ struct KeycodeWrite {
 
 std::vector<KeycodeWrite> writesFor(const NodeSnapshot& snapshot, std::span<const KeyPair> pairs) {
   std::vector<KeycodeWrite> writes;
-  for (int usage = 0; usage < kUsageCount; ++usage) {
+  for (int usage = 0; usage < usageCount; ++usage) {
     if (!snapshot.keycodes[usage]) continue;
     // Usages the kernel has no key for sit at KEY_RESERVED (0) until someone maps them.
     const auto kernelDefault = hid::linuxKeycode(static_cast<std::uint8_t>(usage)).value_or(0);

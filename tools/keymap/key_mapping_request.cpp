@@ -16,11 +16,11 @@ namespace {
 
 using nlohmann::json;
 
-constexpr const char* kMatchName = "Die Geräteauswahl (--matching)";
-constexpr const char* kPropertyName = "Die Tastenbelegung (--set)";
-constexpr const char* kMappingKey = "UserKeyMapping";
-constexpr const char* kSourceKey = "HIDKeyboardModifierMappingSrc";
-constexpr const char* kTargetKey = "HIDKeyboardModifierMappingDst";
+constexpr const char* matchName = "Die Geräteauswahl (--matching)";
+constexpr const char* propertyName = "Die Tastenbelegung (--set)";
+constexpr const char* mappingKey = "UserKeyMapping";
+constexpr const char* sourceKey = "HIDKeyboardModifierMappingSrc";
+constexpr const char* targetKey = "HIDKeyboardModifierMappingDst";
 
 std::string keyName(std::string_view text) {
   return "„" + quotedForMessage(text) + "“";
@@ -46,12 +46,12 @@ std::uint8_t keyboardUsage(const json& entry, const char* key, std::size_t numbe
   if (!value.is_number_integer()) {
     throw KeymapError(prefix + keyName(key) + " muss eine ganze Zahl sein.");
   }
-  if (!value.is_number_unsigned() || value.get<std::uint64_t>() < kKeyboardPageBase ||
-      value.get<std::uint64_t>() > kKeyboardPageBase + 0xFF) {
+  if (!value.is_number_unsigned() || value.get<std::uint64_t>() < keyboardPageBase ||
+      value.get<std::uint64_t>() > keyboardPageBase + 0xFF) {
     throw KeymapError(prefix + value.dump() + " in " + keyName(key) +
                       " ist keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).");
   }
-  return static_cast<std::uint8_t>(value.get<std::uint64_t>() - kKeyboardPageBase);
+  return static_cast<std::uint8_t>(value.get<std::uint64_t>() - keyboardPageBase);
 }
 
 }  // namespace
@@ -63,12 +63,12 @@ std::string usageText(std::uint8_t usage) {
 }
 
 std::string quotedForMessage(std::string_view text) {
-  constexpr std::size_t kLimit = 60;
+  constexpr std::size_t limit = 60;
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     // Cut on a character boundary so the line stays valid UTF-8.
-    if (out.size() >= kLimit && (c & 0xC0) != 0x80) {
+    if (out.size() >= limit && (c & 0xC0) != 0x80) {
       out += "…";
       break;
     }
@@ -78,15 +78,15 @@ std::string quotedForMessage(std::string_view text) {
 }
 
 DeviceMatch parseDeviceMatch(std::string_view text) {
-  const json document = parseDocument(text, kMatchName);
+  const json document = parseDocument(text, matchName);
   if (!document.is_object()) {
-    throw KeymapError(std::string(kMatchName) + " muss ein JSON-Objekt sein.");
+    throw KeymapError(std::string(matchName) + " muss ein JSON-Objekt sein.");
   }
   struct Field {
     const char* key;
     std::int64_t DeviceMatch::*member;
   };
-  static constexpr Field kFields[] = {
+  static constexpr Field fields[] = {
       {"VendorID", &DeviceMatch::vendorID},
       {"ProductID", &DeviceMatch::productID},
       {"PrimaryUsagePage", &DeviceMatch::primaryUsagePage},
@@ -94,27 +94,27 @@ DeviceMatch parseDeviceMatch(std::string_view text) {
   };
   for (const auto& [key, value] : document.items()) {
     bool known = false;
-    for (const auto& field : kFields) known = known || key == field.key;
+    for (const auto& field : fields) known = known || key == field.key;
     if (!known) {
-      throw KeymapError(std::string(kMatchName) + " enthält den unbekannten Schlüssel " +
+      throw KeymapError(std::string(matchName) + " enthält den unbekannten Schlüssel " +
                         keyName(key) + ".");
     }
   }
   DeviceMatch match;
-  for (const auto& field : kFields) {
+  for (const auto& field : fields) {
     if (!document.contains(field.key)) {
-      throw KeymapError(std::string(kMatchName) + " braucht den Schlüssel " + keyName(field.key) +
+      throw KeymapError(std::string(matchName) + " braucht den Schlüssel " + keyName(field.key) +
                         ".");
     }
     const json& value = document.at(field.key);
     if (!value.is_number_integer()) {
-      throw KeymapError(std::string(kMatchName) + ": " + keyName(field.key) +
+      throw KeymapError(std::string(matchName) + ": " + keyName(field.key) +
                         " muss eine ganze Zahl sein.");
     }
     // IDs and usages are unsigned and at most 32 bits wide; anything else cannot match.
     if (!value.is_number_unsigned() ||
         value.get<std::uint64_t>() > std::numeric_limits<std::uint32_t>::max()) {
-      throw KeymapError(std::string(kMatchName) + ": " + keyName(field.key) +
+      throw KeymapError(std::string(matchName) + ": " + keyName(field.key) +
                         " liegt außerhalb von 0 bis 4294967295.");
     }
     match.*field.member = value.get<std::int64_t>();
@@ -123,36 +123,36 @@ DeviceMatch parseDeviceMatch(std::string_view text) {
 }
 
 std::vector<KeyPair> parseUserKeyMapping(std::string_view text) {
-  const json document = parseDocument(text, kPropertyName);
-  if (!document.is_object() || !document.contains(kMappingKey) ||
-      !document.at(kMappingKey).is_array()) {
-    throw KeymapError(std::string(kPropertyName) + " braucht eine Liste " + keyName(kMappingKey) +
+  const json document = parseDocument(text, propertyName);
+  if (!document.is_object() || !document.contains(mappingKey) ||
+      !document.at(mappingKey).is_array()) {
+    throw KeymapError(std::string(propertyName) + " braucht eine Liste " + keyName(mappingKey) +
                       ".");
   }
   // Any other property would be silently ignored, which the caller would take for success.
   for (const auto& [key, value] : document.items()) {
-    if (key != kMappingKey) {
-      throw KeymapError(std::string(kPropertyName) + " enthält den nicht unterstützten Schlüssel " +
+    if (key != mappingKey) {
+      throw KeymapError(std::string(propertyName) + " enthält den nicht unterstützten Schlüssel " +
                         keyName(key) + ".");
     }
   }
   std::vector<KeyPair> pairs;
   std::size_t number = 0;
-  for (const json& entry : document.at(kMappingKey)) {
+  for (const json& entry : document.at(mappingKey)) {
     ++number;
     const std::string prefix = "Eintrag " + std::to_string(number) + " der Tastenbelegung";
-    if (!entry.is_object() || !entry.contains(kSourceKey) || !entry.contains(kTargetKey)) {
-      throw KeymapError(prefix + " braucht " + keyName(kSourceKey) + " und " + keyName(kTargetKey) +
+    if (!entry.is_object() || !entry.contains(sourceKey) || !entry.contains(targetKey)) {
+      throw KeymapError(prefix + " braucht " + keyName(sourceKey) + " und " + keyName(targetKey) +
                         ".");
     }
     for (const auto& [key, value] : entry.items()) {
-      if (key != kSourceKey && key != kTargetKey) {
+      if (key != sourceKey && key != targetKey) {
         throw KeymapError(prefix + " enthält den unbekannten Schlüssel " + keyName(key) + ".");
       }
     }
     KeyPair pair;
-    pair.sourceUsage = keyboardUsage(entry, kSourceKey, number);
-    pair.targetUsage = keyboardUsage(entry, kTargetKey, number);
+    pair.sourceUsage = keyboardUsage(entry, sourceKey, number);
+    pair.targetUsage = keyboardUsage(entry, targetKey, number);
     for (const auto usage : {pair.sourceUsage, pair.targetUsage}) {
       if (!hid::linuxKeycode(usage)) {
         throw KeymapError(prefix + ": Linux kennt für die HID-Taste " + usageText(usage) +

@@ -43,7 +43,7 @@ struct KeyMappingRequest {
 };
 
 // Usage values carry the keyboard page in their upper 32 bits.
-inline constexpr std::uint64_t kKeyboardPageBase = 0x700000000;
+inline constexpr std::uint64_t keyboardPageBase = 0x700000000;
 
 DeviceMatch parseDeviceMatch(std::string_view text);
 std::vector<KeyPair> parseUserKeyMapping(std::string_view text);

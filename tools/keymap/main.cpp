@@ -41,7 +41,7 @@ void run(const std::vector<std::string_view>& args) {
 }
 
 // German, in the layout the man page is generated from.
-constexpr const char* kHelp =
+constexpr const char* helpText =
     "Aufruf: zepa-keymap [--device-root VERZEICHNIS] property --matching GERÄT --set "
     "ZUORDNUNG\n"
     "\n"
@@ -77,7 +77,7 @@ void reportFailure(std::string line) {
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "--help") {
-    std::fputs(kHelp, stdout);
+    std::fputs(helpText, stdout);
     return 0;
   }
   if (args.size() == 1 && args[0] == "--version") {

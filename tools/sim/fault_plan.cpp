@@ -43,8 +43,8 @@ int errnoPart(std::string_view text, std::string_view part) {
 
 std::optional<int> errnoFromName(std::string_view name) {
   // Every name the C library knows, so a fault can be any error a kernel call may give.
-  constexpr int kLastErrno = 4095;  // MAX_ERRNO
-  for (int value = 1; value <= kLastErrno; ++value) {
+  constexpr int lastErrno = 4095;  // MAX_ERRNO
+  for (int value = 1; value <= lastErrno; ++value) {
     const char* known = strerrorname_np(value);
     if (known && name == known) return value;
   }

@@ -25,7 +25,7 @@ namespace zepa::sim {
 
 namespace {
 
-constexpr std::string_view kInputDir = "/input";
+constexpr std::string_view inputDirPath = "/input";
 
 Simulator& simulator() {
   return *static_cast<Simulator*>(fuse_get_context()->private_data);
@@ -40,10 +40,10 @@ struct Node {
 
 Node lookup(std::string_view path) {
   if (path == "/") return {NodeKind::root, ""};
-  if (path == kInputDir) return {NodeKind::inputDir, ""};
+  if (path == inputDirPath) return {NodeKind::inputDir, ""};
   Simulator& sim = simulator();
   if (path.starts_with("/input/")) {
-    const std::string name(path.substr(kInputDir.size() + 1));
+    const std::string name(path.substr(inputDirPath.size() + 1));
     const HidInterface* interface = sim.findEvent(name);
     if (interface && sim.attached(*interface)) return {NodeKind::event, name};
     return {};

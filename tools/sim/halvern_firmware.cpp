@@ -10,18 +10,19 @@ namespace zepa::sim {
 
 namespace {
 
-constexpr std::uint8_t kModelQuery = 0x82;
-constexpr std::uint8_t kConfigRead = 0x84;
-constexpr std::uint8_t kConfigWrite = 0x04;
-constexpr std::uint8_t kColor = 0x0A;
+constexpr std::uint8_t modelQuery = 0x82;
+constexpr std::uint8_t configRead = 0x84;
+constexpr std::uint8_t configWrite = 0x04;
+constexpr std::uint8_t colorCommand = 0x0A;
 
-constexpr std::array<std::uint8_t, 8> kConfigHeader = {0x06, 0x84, 0x00, 0x00,
-                                                       0x01, 0x00, 0x80, 0x00};
-constexpr std::array<std::uint8_t, 6> kWriteHeaderTail = {0x00, 0x00, 0x01, 0x00, 0x80, 0x00};
+constexpr std::array<std::uint8_t, 8> configHeader = {0x06, 0x84, 0x00, 0x00,
+                                                      0x01, 0x00, 0x80, 0x00};
+constexpr std::array<std::uint8_t, 6> writeHeaderTail = {0x00, 0x00, 0x01, 0x00, 0x80, 0x00};
 
-constexpr std::size_t kCustomModeByte = 17;
-constexpr std::size_t kEffectByte = 18;
-constexpr int kLastEffect = 18;
+constexpr std::size_t customModeByte = 17;
+constexpr std::size_t effectByte = 18;
+// The firmware's own limit, not the protocol's effect table: the model judges what the host sends.
+constexpr int lastEffect = 18;
 constexpr std::size_t brightnessByte(int effect) {
   return 64 + 2 * effect;
 }
@@ -39,9 +40,9 @@ std::array<std::uint8_t, HalvernFirmware::blockSize> factoryBlock() {
   auto at = [&](std::size_t position) -> std::uint8_t& {
     return block[position - HalvernFirmware::blockOffset];
   };
-  at(kCustomModeByte) = 1;
-  at(kEffectByte) = 15;
-  for (int effect = 1; effect <= kLastEffect; ++effect) {
+  at(customModeByte) = 1;
+  at(effectByte) = 15;
+  for (int effect = 1; effect <= lastEffect; ++effect) {
     at(brightnessByte(effect)) = 4;
     at(modeByte(effect)) = effect == 1 ? 0x00 : 0x27;
   }
@@ -73,11 +74,11 @@ void HalvernFirmware::receive(std::span<const std::uint8_t> bytes) {
   std::copy_n(bytes.begin(), std::min(bytes.size(), reportSize), report.begin());
   lastCommand_ = report[1];
   switch (report[1]) {
-    case kModelQuery:
-    case kConfigRead:
+    case modelQuery:
+    case configRead:
       return;
-    case kConfigWrite: {
-      if (!std::equal(kWriteHeaderTail.begin(), kWriteHeaderTail.end(), report.begin() + 2))
+    case configWrite: {
+      if (!std::equal(writeHeaderTail.begin(), writeHeaderTail.end(), report.begin() + 2))
         return reject("configuration write with a wrong header");
       std::copy_n(report.begin() + blockOffset, blockSize, block_.begin());
       if (corruptPosition_ && *corruptPosition_ >= blockOffset &&
@@ -87,7 +88,7 @@ void HalvernFirmware::receive(std::span<const std::uint8_t> bytes) {
       ++configWrites_;
       return;
     }
-    case kColor:
+    case colorCommand:
       if (report[7] != 0x02 || report[514] != 0x5A || report[515] != 0xA5)
         return reject("colour report without its markers");
       color_ = Color{report[29], report[30], report[31]};
@@ -101,11 +102,11 @@ std::vector<std::uint8_t> HalvernFirmware::answer() const {
   std::vector<std::uint8_t> answer(reportSize, 0);
   answer[0] = reportID;
   switch (lastCommand_) {
-    case kModelQuery:
+    case modelQuery:
       std::copy(model_.begin(), model_.end(), answer.begin());
       break;
-    case kConfigRead:
-      std::copy(kConfigHeader.begin(), kConfigHeader.end(), answer.begin());
+    case configRead:
+      std::copy(configHeader.begin(), configHeader.end(), answer.begin());
       std::copy(block_.begin(), block_.end(), answer.begin() + blockOffset);
       break;
     default:
@@ -118,7 +119,7 @@ std::vector<std::uint8_t> HalvernFirmware::answer() const {
 
 nlohmann::json HalvernFirmware::state() const {
   nlohmann::json effects = nlohmann::json::array();
-  for (int effect = 1; effect <= kLastEffect; ++effect) {
+  for (int effect = 1; effect <= lastEffect; ++effect) {
     std::uint8_t mode = configByte(modeByte(effect));
     effects.push_back({{"effect", effect},
                        {"brightness", configByte(brightnessByte(effect))},
@@ -132,8 +133,8 @@ nlohmann::json HalvernFirmware::state() const {
   nlohmann::json state;
   state["modelAnswer"] = hexBytes(model_);
   state["configBlock"] = hexBytes(block_);
-  state["customMode"] = configByte(kCustomModeByte) == 1;
-  state["effect"] = configByte(kEffectByte);
+  state["customMode"] = configByte(customModeByte) == 1;
+  state["effect"] = configByte(effectByte);
   state["effects"] = effects;
   state["color"] =
       color_

@@ -5,18 +5,6 @@
 
 namespace zepa::sim {
 
-std::string hexBytes(std::span<const std::uint8_t> bytes) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(bytes.size() * 3);
-  for (std::uint8_t byte : bytes) {
-    if (!text.empty()) text += ' ';
-    text += digits[byte >> 4];
-    text += digits[byte & 0x0f];
-  }
-  return text;
-}
-
 std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view text) {
   auto digit = [](char c) -> int {
     if (c >= '0' && c <= '9') return c - '0';

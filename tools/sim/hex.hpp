@@ -8,11 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/zepa_error.hpp"  // hexBytes, the writer
+
 namespace zepa::sim {
 
-// "0a ff 00": two lower-case hex digits per byte, single spaces.
-std::string hexBytes(std::span<const std::uint8_t> bytes);
-// The inverse; accepts any whitespace between bytes. Nothing for malformed text.
+// Hex text as zepa::hexBytes writes it ("0a ff 00") back to bytes; accepts any whitespace
+// between bytes. Nothing for malformed text.
 std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view text);
 
 }  // namespace zepa::sim

@@ -11,7 +11,7 @@ namespace zepa::sim {
 namespace {
 // The keyboards' key arrays cover usages 0x00 to 0xFF; the kernel gives the ones its table
 // lacks KEY_RESERVED (0).
-constexpr std::uint32_t kLastUsage = 0xFF;
+constexpr std::uint32_t lastUsage = 0xFF;
 
 std::uint16_t defaultKeycode(std::uint32_t scancode) {
   return hid::linuxKeycode(static_cast<std::uint8_t>(scancode & 0xFF)).value_or(0);
@@ -24,7 +24,7 @@ KeyMap::KeyMap() {
 
 void KeyMap::reset() {
   map_.clear();
-  for (std::uint32_t usage = 0; usage <= kLastUsage; ++usage)
+  for (std::uint32_t usage = 0; usage <= lastUsage; ++usage)
     map_[keyboardPage | usage] = defaultKeycode(usage);
 }
 

@@ -8,7 +8,7 @@ namespace zepa::sim {
 namespace {
 
 // A boot keyboard: modifier bits, LED output report, six-key array over usages 0-255.
-const std::vector<std::uint8_t> kBootKeyboard = {
+const std::vector<std::uint8_t> bootKeyboardDescriptor = {
     0x05, 0x01, 0x09, 0x06, 0xA1, 0x01,                    // Generic Desktop, Keyboard, Application
     0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7,                    //   Keyboard page, modifiers E0-E7
     0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08,        //   8 bits
@@ -24,7 +24,7 @@ const std::vector<std::uint8_t> kBootKeyboard = {
 };
 
 // Media keys (report ID 3) and system control (report ID 2); numbered, no feature report.
-const std::vector<std::uint8_t> kConsumerControl = {
+const std::vector<std::uint8_t> consumerControlDescriptor = {
     0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03,  // Consumer, Consumer Control, ID 3
     0x15, 0x00, 0x26, 0xFF, 0x03, 0x19, 0x00, 0x2A, 0xFF, 0x03,
     0x75, 0x10, 0x95, 0x01, 0x81, 0x00,                    // one 16-bit usage
@@ -35,7 +35,7 @@ const std::vector<std::uint8_t> kConsumerControl = {
 
 // The ZEPA VX10's configuration interface: vendor page 0xFF13, one unnumbered 64-byte
 // feature report (and a 64-byte input report the keyboard uses for events).
-const std::vector<std::uint8_t> kZepaConfig = {
+const std::vector<std::uint8_t> zepaConfigDescriptor = {
     0x06, 0x13, 0xFF, 0x09, 0x01, 0xA1, 0x01,        // Vendor 0xFF13, usage 1, Application
     0x09, 0x02, 0x15, 0x00, 0x26, 0xFF, 0x00,        //   usage 2, 0-255
     0x75, 0x08, 0x95, 0x40, 0xB1, 0x02,              //   Feature: 64 bytes
@@ -45,7 +45,7 @@ const std::vector<std::uint8_t> kZepaConfig = {
 
 // The Halvern configuration interface: report ID 6 with 519 data bytes (520 with the ID
 // byte), and a small status report ID 5.
-const std::vector<std::uint8_t> kHalvernConfig = {
+const std::vector<std::uint8_t> halvernConfigDescriptor = {
     0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,  // Vendor 0xFF00, usage 1, Application
     0x85, 0x05, 0x09, 0x03, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
     0x95, 0x05, 0xB1, 0x02,                                            //   ID 5 Feature: 5 bytes
@@ -54,7 +54,7 @@ const std::vector<std::uint8_t> kHalvernConfig = {
 };
 
 // A three-button wheel mouse.
-const std::vector<std::uint8_t> kMouse = {
+const std::vector<std::uint8_t> mouseDescriptor = {
     0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00,  // Mouse, Pointer
     0x05, 0x09, 0x19, 0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01,  //   buttons 1-3
     0x95, 0x03, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01, 0x75, 0x05, 0x81, 0x03,
@@ -65,17 +65,17 @@ const std::vector<std::uint8_t> kMouse = {
 // The key interface of a keyboard whose media and power keys share it: the keyboard
 // collection gets report ID 1 so the consumer (3) and system control (2) reports can follow.
 std::vector<std::uint8_t> mediaKeyboard() {
-  std::vector<std::uint8_t> bytes = kBootKeyboard;
+  std::vector<std::uint8_t> bytes = bootKeyboardDescriptor;
   const std::uint8_t reportID[] = {0x85, 0x01};
   bytes.insert(bytes.begin() + 6, std::begin(reportID), std::end(reportID));
-  bytes.insert(bytes.end(), kConsumerControl.begin(), kConsumerControl.end());
+  bytes.insert(bytes.end(), consumerControlDescriptor.begin(), consumerControlDescriptor.end());
   return bytes;
 }
 
 // hid-input's suffixes for the application collections these descriptors carry.
-constexpr const char* kKeyboard = "Keyboard";
-constexpr const char* kConsumer = "Consumer Control";
-constexpr const char* kSystem = "System Control";
+constexpr const char* keyboardSuffix = "Keyboard";
+constexpr const char* consumerSuffix = "Consumer Control";
+constexpr const char* systemSuffix = "System Control";
 
 struct InterfaceRow {
   NodeRole role;
@@ -86,17 +86,17 @@ struct InterfaceRow {
 };
 
 // The interfaces of each keyboard, in the order its USB configuration lists them.
-const InterfaceRow kZepaInterfaces[] = {
-    {NodeRole::bootKeyboard, false, {kKeyboard}},
-    {NodeRole::consumerControl, false, {kConsumer, kSystem}},
+const InterfaceRow zepaInterfaces[] = {
+    {NodeRole::bootKeyboard, false, {keyboardSuffix}},
+    {NodeRole::consumerControl, false, {consumerSuffix, systemSuffix}},
     {NodeRole::zepaConfig, false, {}},
 };
-const InterfaceRow kHalvernInterfaces[] = {
+const InterfaceRow halvernInterfaces[] = {
     {NodeRole::bootKeyboard, true, {}},
     {NodeRole::halvernConfig, false, {}},
 };
-const InterfaceRow kHalvernInterfacesPerApplication[] = {
-    {NodeRole::mediaKeyboard, true, {kKeyboard, kConsumer, kSystem}},
+const InterfaceRow halvernInterfacesPerApplication[] = {
+    {NodeRole::mediaKeyboard, true, {keyboardSuffix, consumerSuffix, systemSuffix}},
     {NodeRole::halvernConfig, false, {}},
 };
 
@@ -106,17 +106,17 @@ std::vector<std::uint8_t> descriptorFor(NodeRole role) {
   switch (role) {
     case NodeRole::unrelatedKeyboard:
     case NodeRole::bootKeyboard:
-      return kBootKeyboard;
+      return bootKeyboardDescriptor;
     case NodeRole::unrelatedMouse:
-      return kMouse;
+      return mouseDescriptor;
     case NodeRole::mediaKeyboard:
       return mediaKeyboard();
     case NodeRole::consumerControl:
-      return kConsumerControl;
+      return consumerControlDescriptor;
     case NodeRole::zepaConfig:
-      return kZepaConfig;
+      return zepaConfigDescriptor;
     case NodeRole::halvernConfig:
-      return kHalvernConfig;
+      return halvernConfigDescriptor;
   }
   return {};
 }
@@ -178,12 +178,11 @@ SimulatedTree buildTree(bool zepa, bool halvern, int extraDevices, bool inputPer
     }
     ++port;
   };
-  if (zepa) addKeyboard(Keyboard::zepa, kZepaInterfaces, 0x0C45, 0x800A, "ZEPA VX10");
+  if (zepa) addKeyboard(Keyboard::zepa, zepaInterfaces, 0x0C45, 0x800A, "ZEPA VX10");
   if (halvern)
     addKeyboard(Keyboard::halvern,
-                inputPerApplication
-                    ? std::span<const InterfaceRow>(kHalvernInterfacesPerApplication)
-                    : std::span<const InterfaceRow>(kHalvernInterfaces),
+                inputPerApplication ? std::span<const InterfaceRow>(halvernInterfacesPerApplication)
+                                    : std::span<const InterfaceRow>(halvernInterfaces),
                 0x258A, 0x010C, "Halvern Corvane Pro 108");
   return tree;
 }

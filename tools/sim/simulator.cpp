@@ -10,14 +10,14 @@ namespace zepa::sim {
 
 namespace {
 
-constexpr std::uint8_t kZepaReport = 0;
-constexpr std::uint8_t kHalvernReport = HalvernFirmware::reportID;
-constexpr std::uint8_t kHalvernStatusReport = 5;
-constexpr std::size_t kHalvernStatusSize = 6;
+constexpr std::uint8_t zepaReport = 0;
+constexpr std::uint8_t halvernReport = HalvernFirmware::reportID;
+constexpr std::uint8_t halvernStatusReport = 5;
+constexpr std::size_t halvernStatusSize = 6;
 
 // The kernel refuses feature buffers below two bytes and above HID_MAX_BUFFER_SIZE, both ways.
-constexpr std::size_t kMinBuffer = 2;
-constexpr std::size_t kMaxBuffer = 16384;
+constexpr std::size_t minBuffer = 2;
+constexpr std::size_t maxBuffer = 16384;
 
 std::vector<std::uint8_t> keycodeBytes(std::uint32_t keycode) {
   std::vector<std::uint8_t> bytes(sizeof keycode);
@@ -114,19 +114,19 @@ long Simulator::setFeature(std::string_view node, std::span<const std::uint8_t> 
   const HidInterface* interface = findHidraw(node);
   if (!interface) return -ENOENT;
   if (!attachedLocked(*interface)) return -ENODEV;
-  if (buffer.size() < kMinBuffer || buffer.size() > kMaxBuffer) return -EINVAL;
+  if (buffer.size() < minBuffer || buffer.size() > maxBuffer) return -EINVAL;
 
   const FaultOutcome outcome = faults_.nextSet();
   if (faults_.unplugged() && !unplugged_) unplugLocked();
   if (outcome.error) return -outcome.error;
 
   const std::uint8_t number = buffer[0];
-  if (interface->role == NodeRole::zepaConfig && number == kZepaReport) {
+  if (interface->role == NodeRole::zepaConfig && number == zepaReport) {
     const auto data = buffer.subspan(1);
     log_.add(interface->hidrawNode(), "SET", number, {data.begin(), data.end()});
     zepa_.receive(data);
     changed(Keyboard::zepa);
-  } else if (interface->role == NodeRole::halvernConfig && number == kHalvernReport) {
+  } else if (interface->role == NodeRole::halvernConfig && number == halvernReport) {
     log_.add(interface->hidrawNode(), "SET", number, {buffer.begin(), buffer.end()});
     halvern_.receive(buffer);
     changed(Keyboard::halvern);
@@ -142,20 +142,20 @@ long Simulator::getFeature(std::string_view node, std::span<std::uint8_t> buffer
   const HidInterface* interface = findHidraw(node);
   if (!interface) return -ENOENT;
   if (!attachedLocked(*interface)) return -ENODEV;
-  if (buffer.size() < kMinBuffer || buffer.size() > kMaxBuffer) return -EINVAL;
+  if (buffer.size() < minBuffer || buffer.size() > maxBuffer) return -EINVAL;
 
   const std::uint8_t number = buffer[0];
   std::vector<std::uint8_t> answer;  // as the host sees it: the ID byte only when numbered
   bool numbered = true;
-  if (interface->role == NodeRole::zepaConfig && number == kZepaReport) {
+  if (interface->role == NodeRole::zepaConfig && number == zepaReport) {
     const auto report = zepa_.answer();
     answer.assign(report.begin(), report.end());
     numbered = false;
-  } else if (interface->role == NodeRole::halvernConfig && number == kHalvernReport) {
+  } else if (interface->role == NodeRole::halvernConfig && number == halvernReport) {
     answer = halvern_.answer();
-  } else if (interface->role == NodeRole::halvernConfig && number == kHalvernStatusReport) {
-    answer.assign(kHalvernStatusSize, 0);
-    answer[0] = kHalvernStatusReport;
+  } else if (interface->role == NodeRole::halvernConfig && number == halvernStatusReport) {
+    answer.assign(halvernStatusSize, 0);
+    answer[0] = halvernStatusReport;
     answer[1] = 0x01;
   } else {
     // Counted all the same: the host did make the call.

@@ -12,9 +12,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Character device majors the kernel would pick for hidraw and input.
-constexpr int kHidrawMajor = 240;
-constexpr int kInputMajor = 13;
-constexpr int kEventMinorBase = 64;
+constexpr int hidrawMajor = 240;
+constexpr int inputMajor = 13;
+constexpr int eventMinorBase = 64;
 
 void writeFile(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
@@ -86,8 +86,8 @@ void writeSysTree(const fs::path& root, const SimulatedTree& tree) {
     const std::string hidraw = interface.hidrawNode();
     const fs::path hidrawDir = hid / "hidraw" / hidraw;
     writeFile(hidrawDir / "dev",
-              std::to_string(kHidrawMajor) + ":" + std::to_string(interface.hidraw) + "\n");
-    writeFile(hidrawDir / "uevent", "MAJOR=" + std::to_string(kHidrawMajor) +
+              std::to_string(hidrawMajor) + ":" + std::to_string(interface.hidraw) + "\n");
+    writeFile(hidrawDir / "uevent", "MAJOR=" + std::to_string(hidrawMajor) +
                                         "\nMINOR=" + std::to_string(interface.hidraw) +
                                         "\nDEVNAME=" + hidraw + "\n");
     fs::create_directory_symlink("../..", hidrawDir / "device");
@@ -106,9 +106,9 @@ void writeSysTree(const fs::path& root, const SimulatedTree& tree) {
 
       const std::string event = node.eventNode();
       const fs::path eventDir = inputDir / event;
-      const int minor = kEventMinorBase + node.event;
-      writeFile(eventDir / "dev", std::to_string(kInputMajor) + ":" + std::to_string(minor) + "\n");
-      writeFile(eventDir / "uevent", "MAJOR=" + std::to_string(kInputMajor) + "\nMINOR=" +
+      const int minor = eventMinorBase + node.event;
+      writeFile(eventDir / "dev", std::to_string(inputMajor) + ":" + std::to_string(minor) + "\n");
+      writeFile(eventDir / "uevent", "MAJOR=" + std::to_string(inputMajor) + "\nMINOR=" +
                                          std::to_string(minor) + "\nDEVNAME=input/" + event + "\n");
       fs::create_directory_symlink("..", eventDir / "device");
       fs::create_directory_symlink(

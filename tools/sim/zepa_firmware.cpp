@@ -17,33 +17,34 @@ struct DataKind {
   std::size_t count;
   const char* name;
 };
-constexpr DataKind kDataKinds[] = {
+constexpr DataKind dataKinds[] = {
     {0x13, 1, "lighting"},   {0x28, 1, "clock"},    {0x23, 9, "per-key colours"},
     {0x11, 9, "base remap"}, {0x27, 9, "Fn remap"},
 };
 
 const DataKind* findKind(std::uint8_t kind) {
-  for (const auto& row : kDataKinds)
+  for (const auto& row : dataKinds)
     if (row.kind == kind) return &row;
   return nullptr;
 }
 
-constexpr std::uint8_t kCommand = 0x04;
-constexpr std::uint8_t kBegin = 0x18;
-constexpr std::uint8_t kApply = 0x02;
-constexpr std::uint8_t kEnd = 0xF0;
-constexpr std::uint8_t kPerKeyMode = 0x80;
-constexpr std::uint8_t kLastEffect = 19;
-constexpr std::size_t kHeaderCountByte = 8;
+constexpr std::uint8_t commandReport = 0x04;
+constexpr std::uint8_t beginCommand = 0x18;
+constexpr std::uint8_t applyCommand = 0x02;
+constexpr std::uint8_t endCommand = 0xF0;
+constexpr std::uint8_t perKeyEffect = 0x80;
+// The firmware's own limit, not the protocol's mode table: the model judges what the host sends.
+constexpr std::uint8_t lastEffect = 19;
+constexpr std::size_t headerCountByte = 8;
 
 bool isCommand(const ZEPAFirmware::Report& report, std::uint8_t command) {
-  return report[0] == kCommand && report[1] == command;
+  return report[0] == commandReport && report[1] == command;
 }
 
 // A bare command report: the two command bytes and nothing else.
 bool isBareCommand(const ZEPAFirmware::Report& report) {
-  return report[0] == kCommand &&
-         (report[1] == kBegin || report[1] == kApply || report[1] == kEnd) &&
+  return report[0] == commandReport &&
+         (report[1] == beginCommand || report[1] == applyCommand || report[1] == endCommand) &&
          std::all_of(report.begin() + 2, report.end(), [](std::uint8_t b) { return b == 0; });
 }
 
@@ -93,7 +94,7 @@ void ZEPAFirmware::receive(std::span<const std::uint8_t> bytes) {
            " data reports before a command");
   }
 
-  if (isCommand(report, kBegin)) {
+  if (isCommand(report, beginCommand)) {
     if (phase_ == Phase::complete) reject("sequence restarted without apply");
     phase_ = Phase::begun;
     kind_ = 0;
@@ -102,7 +103,7 @@ void ZEPAFirmware::receive(std::span<const std::uint8_t> bytes) {
   }
   if (phase_ == Phase::failed) return;  // ignored until the next begin
 
-  if (isCommand(report, kApply)) {
+  if (isCommand(report, applyCommand)) {
     if (phase_ == Phase::complete) {
       apply();
     } else {
@@ -110,20 +111,20 @@ void ZEPAFirmware::receive(std::span<const std::uint8_t> bytes) {
     }
     return;
   }
-  if (isCommand(report, kEnd)) {
+  if (isCommand(report, endCommand)) {
     if (phase_ == Phase::complete) reject("end without apply");
     phase_ = Phase::idle;
     return;
   }
-  if (report[0] == kCommand && findKind(report[1])) {
+  if (report[0] == commandReport && findKind(report[1])) {
     if (phase_ != Phase::begun) {
       reject("data header without begin");
       return;
     }
     const DataKind& kind = *findKind(report[1]);
-    if (report[kHeaderCountByte] != kind.count) {
+    if (report[headerCountByte] != kind.count) {
       reject(std::string("wrong count: ") + kind.name + " header announces " +
-             std::to_string(report[kHeaderCountByte]) + " reports, expected " +
+             std::to_string(report[headerCountByte]) + " reports, expected " +
              std::to_string(kind.count));
       return;
     }
@@ -155,7 +156,7 @@ void ZEPAFirmware::apply() {
   switch (kind_) {
     case 0x13: {
       if (!hasTrailer(data, 14)) return reject("lighting report without AA 55 trailer");
-      if (data[0] > kLastEffect && data[0] != kPerKeyMode)
+      if (data[0] > lastEffect && data[0] != perKeyEffect)
         return reject("unknown effect " + std::to_string(data[0]));
       if (data[9] > 5 || data[10] > 5 || data[11] > 1)
         return reject("brightness, speed or direction out of range");
@@ -188,7 +189,7 @@ nlohmann::json ZEPAFirmware::state() const {
   nlohmann::json state;
   if (lighting_) {
     const Report& r = *lighting_;
-    state["lighting"] = {{"effect", r[0]},     {"perKeyMode", r[0] == kPerKeyMode},
+    state["lighting"] = {{"effect", r[0]},     {"perKeyMode", r[0] == perKeyEffect},
                          {"red", r[1]},        {"green", r[2]},
                          {"blue", r[3]},       {"colorful", r[8] != 0},
                          {"brightness", r[9]}, {"speed", r[10]},

@@ -22,18 +22,18 @@ using namespace zepa::sim;
 
 namespace {
 
-constexpr int kUsageError = 2;
-constexpr int kMaxExtraDevices = 1000;
+constexpr int usageError = 2;
+constexpr int maxExtraDevices = 1000;
 
 int usage(const std::string& problem) {
   std::cerr << "zepa-sim: " << problem << "\n"
             << "usage: zepa-sim ROOT [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes] "
                "[--log FILE] [--fail FAULT]...\n";
-  return kUsageError;
+  return usageError;
 }
 
 // German, in the layout the man page is generated from.
-constexpr const char* kHelp =
+constexpr const char* helpText =
     "Aufruf: zepa-sim WURZEL [--zepa] [--halvern] [--extra-devices N] [--all-input-nodes] "
     "[--log DATEI] [--fail FEHLER]…\n"
     "\n"
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
       return std::string_view(argv[++i]);
     };
     if (arg == "--help") {
-      std::cout << kHelp;
+      std::cout << helpText;
       return 0;
     }
     if (arg == "--version") {
@@ -86,9 +86,8 @@ int main(int argc, char** argv) {
       int count = -1;
       if (!text ||
           std::from_chars(text->data(), text->data() + text->size(), count).ec != std::errc() ||
-          count < 0 || count > kMaxExtraDevices)
-        return usage("--extra-devices needs a number from 0 to " +
-                     std::to_string(kMaxExtraDevices));
+          count < 0 || count > maxExtraDevices)
+        return usage("--extra-devices needs a number from 0 to " + std::to_string(maxExtraDevices));
       options.extraDevices = count;
     } else if (arg == "--all-input-nodes") {
       options.inputPerApplication = true;
