@@ -2,8 +2,13 @@
 #include "app/model/settings_store.hpp"
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <set>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include <QDateTime>
@@ -13,7 +18,6 @@
 #include <QSettings>
 #include <QStringDecoder>
 #include <QThread>
-#include <QThreadPool>
 
 #include "app/model/unreadable_file.hpp"
 #include "protocol/json_fields.hpp"
@@ -124,17 +128,62 @@ void clearAbandonedLock(const QString& lockPath) {
 }
 
 // One writer thread for the process, so writes are applied in the order given and the last
-// write of a key wins, whichever store queued them.
-QThreadPool& writer() {
-  static QThreadPool pool;
-  static const bool once = [] {
-    pool.setObjectName(QStringLiteral("settings writer"));
-    pool.setMaxThreadCount(1);
-    pool.setExpiryTimeout(-1);
-    return true;
-  }();
-  (void)once;
-  return pool;
+// write of a key wins, whichever store queued them. Standard threads rather than a QThreadPool:
+// the hand-over is then visible to ThreadSanitizer, which cannot see Qt's futex-based locks.
+class Writer {
+ public:
+  ~Writer() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  void start(std::function<void()> task) {
+    {
+      const std::lock_guard lock(mutex_);
+      tasks_.push_back(std::move(task));
+      if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    }
+    wake_.notify_all();
+  }
+
+  void waitForDone() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return tasks_.empty() && !busy_; });
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+      if (tasks_.empty()) return;
+      std::function<void()> task = std::move(tasks_.front());
+      tasks_.pop_front();
+      busy_ = true;
+      lock.unlock();
+      task();
+      lock.lock();
+      busy_ = false;
+      if (tasks_.empty()) done_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::deque<std::function<void()>> tasks_;
+  bool busy_ = false;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+Writer& writer() {
+  static Writer instance;
+  return instance;
 }
 
 // Held by the writer for the whole write. QSettings objects of one process share the file's
