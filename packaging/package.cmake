@@ -24,8 +24,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
-# Libraries from dpkg-shlibdeps; plus what is loaded at run time: the SVG plug-in for the
-# icons and Qt's German translations of its own dialogs.
+# Libraries from dpkg-shlibdeps; plus what is loaded at run time: the SVG plug-ins for the
+# desktop theme's icons and Qt's German translations of its own dialogs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd, udev")

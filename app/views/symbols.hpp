@@ -22,7 +22,7 @@ QIcon symbolIcon(const QString& name);
 // (the cyan calibration dial, the dimmed lock).
 QPixmap tintedSymbol(const QString& name, int size, const QColor& color);
 
-// The application icon, from the bundled SVG.
+// The application icon, drawn from the bundled SVG at the sizes desktops ask for.
 QIcon applicationIcon();
 
 }  // namespace zepa
