@@ -81,8 +81,6 @@ TEST(ZEPASimTree, UnrelatedKeyboardFirstThenBothKeyboards) {
   ZEPA_REQUIRE_SIM(sim);
   const fs::path root = sim.root();
   EXPECT_EQ(listing(root / "dev"), "hidraw0 hidraw1 hidraw2 hidraw3 hidraw4 hidraw5 input");
-  EXPECT_EQ(listing(root / "dev/input"), "event0 event1");
-  EXPECT_EQ(listing(root / "state"), "halvern.json zepa.json");
   // The programs read the IDs from sysfs; the ioctl must tell the same.
   hidraw_devinfo info{};
   ASSERT_EQ(Node(root / "dev/hidraw5").call(HIDIOCGRAWINFO, &info), 0);
@@ -122,10 +120,6 @@ TEST(ZEPASimCalls, KeyMapsByScancode) {
   EXPECT_EQ(outcome(halvern.setKeycode(0x70004, 768)), "EINVAL");  // past KEY_MAX
   // Mapped to KEY_RESERVED is still a mapping.
   EXPECT_EQ(sim.stateJson("halvern").at("keyMap").size(), 2u);
-  const auto log = sim.readLog();
-  ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.front().id, 0x70039u);
-  EXPECT_EQ(hex(log.front().bytes), "3a 00 00 00");  // KEY_CAPSLOCK
 }
 
 // Faults: the ZEPA's configuration interface at hidraw2, the Halvern's at hidraw4.
@@ -223,11 +217,8 @@ TEST(ZEPASimLifetime, UnmountsOnSigtermAndSigintAndRecoversAfterSigkill) {
 
 TEST(ZEPASimArguments, MistakesEndWithUsageStatusAndNoTree) {
   const std::string root = fs::temp_directory_path() / "zepa-sim-arguments";
-  const std::vector<std::vector<std::string>> mistakes = {{},
-                                                          {root, "--extra-devices", "x"},
-                                                          {root, "--extra-devices"},
-                                                          {root, "--frob"},
-                                                          {root, "--log"}};
+  const std::vector<std::vector<std::string>> mistakes = {
+      {}, {root, "--extra-devices", "x"}, {root, "--extra-devices"}, {root, "--frob"}};
   for (const auto& arguments : mistakes) {
     const ProgramOutcome run = runProgram("zepa-sim", arguments);
     ASSERT_EQ(run.status, 2) << (arguments.empty() ? "no arguments" : arguments.back());
