@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/halvern_key_map.hpp"
 #include "protocol/hid/linux_keycodes.hpp"
 #include "protocol/zepa_key_map.hpp"
 
@@ -69,20 +68,6 @@ TEST(KeyNames, LowercasedKeepsWhatIsNotUtf8) {
   EXPECT_EQ(lowercased("ŁÓDŹ ĀŌ ŸẞŒ ←↑→↓"), "łódź āō ÿßœ ←↑→↓");
   EXPECT_EQ(lowercased("\xFF\xFE A"), "\xFF\xFE a");
   EXPECT_EQ(lowercased("\xC3"), "\xC3");  // cut short
-}
-
-TEST(HalvernKeyMap, TableIsCompleteAndUnique) {
-  const auto keys = HalvernKeyMap::keys();
-  ASSERT_EQ(keys.size(), 109u);
-  std::set<int> indices;
-  std::set<std::string> names;
-  for (const HalvernKey& key : keys) {
-    indices.insert(key.index);
-    names.insert(lowercased(key.name));
-  }
-  EXPECT_EQ(indices.size(), 109u);
-  EXPECT_EQ(names.size(), 109u);
-  EXPECT_EQ(*indices.rbegin(), 124);
 }
 
 TEST(LinuxKeycodes, LookUp) {

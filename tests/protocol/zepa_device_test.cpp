@@ -111,6 +111,7 @@ const Case cases[] = {
     // An out-of-range part from the calendar must not wrap into a plausible byte.
     {"year 1999", {}, badDate, syncClock, {1999, 3, 9, 14, 5, 7, 1}},
     {"year 2256", {}, badDate, syncClock, {2256, 3, 9, 14, 5, 7, 1}},
+    {"month 13", {}, badDate, syncClock, {2025, 13, 9, 14, 5, 7, 1}},
     {"calendar gives nothing", {}, badDate, syncClock, DateParts{}},
 };
 
