@@ -13,7 +13,7 @@ const ZEPAKey* named(const char* name) {
   return ZEPAKeyMap::key(std::string_view(name));
 }
 
-TEST(ZEPAKeyMap, TableIsCompleteAndUnique) {
+TEST(ZEPAKeyMap, TableIsCompleteUniqueAndOnTheGrid) {
   const auto keys = ZEPAKeyMap::keys();
   ASSERT_EQ(keys.size(), 104u);
   std::set<int> indices, usages;
@@ -28,6 +28,18 @@ TEST(ZEPAKeyMap, TableIsCompleteAndUnique) {
   EXPECT_EQ(indices.size(), 104u);
   EXPECT_EQ(usages.size(), 104u);
   EXPECT_EQ(names.size(), 104u);
+  // Runs of keys next to each other in the table and on the 18-column grid: row, column, length.
+  const std::tuple<const char*, int, int, int> runs[] = {
+      {"Esc", 0, 0, 13},   {"^", 1, 0, 13},      {"Num", 1, 13, 3},   {"Tab", 2, 0, 13},
+      {"Num 7", 2, 13, 3}, {"Caps", 3, 0, 12},   {"Num 4", 3, 13, 3}, {"Shift L", 4, 0, 12},
+      {"Num 1", 4, 13, 3}, {"Ctrl L", 5, 0, 10}, {"↑", 5, 10, 1},     {"→", 5, 11, 1},
+      {"\\", 3, 12, 1}};
+  for (const auto& [first, row, column, length] : runs) {
+    const ZEPAKey* key = named(first);
+    ASSERT_NE(key, nullptr) << first;
+    for (int step = 0; step < length; ++step)
+      ASSERT_EQ(key[step].index, 18 * row + column + step + 1) << key[step].name;
+  }
 }
 
 std::string nameAt(int index) {
