@@ -214,7 +214,6 @@ INSTANTIATE_TEST_SUITE_P(
     , ZEPADiscovery,
     ::testing::Values(
         Discovery{"no keyboard", {}, "ZEPA VX10 nicht gefunden. Bitte per USB-C-Kabel verbinden."},
-        Discovery{"no vendor page", {{1, 0}, {0x0C, 0}}, noInterface},
         Discovery{"wrong size or page",
                   {{0xFF13, 65}, {0xFF12, 64}, {{}, 64}, {0xFF13, {}}},
                   noInterface},
