@@ -74,12 +74,6 @@ struct Trace {
   }
 };
 
-inline std::vector<std::string> linesOf(const Traffic& traffic) {
-  std::vector<std::string> out;
-  for (const Call& call : traffic) out.push_back(call.line);
-  return out;
-}
-
 // Runs `run` on a fresh Rig (a Trace): once without faults, which must give `expected` and end
 // in `ending` (the error text, "" for success); then once per fault the simulator can put on
 // each call. A fault must end in its error's kind and status (their texts are pinned where
@@ -90,7 +84,8 @@ template <typename Rig>
 void expectTraceAndEachFaultStops(const Traffic& expected,
                                   const std::function<std::optional<ZEPAError>(Rig&)>& run,
                                   const std::string& ending = "") {
-  const std::vector<std::string> want = linesOf(expected);
+  std::vector<std::string> want;
+  for (const Call& call : expected) want.push_back(call.line);
   {
     Rig clean;
     const auto error = run(clean);

@@ -61,7 +61,3 @@ void PrintTo(const Row& row, std::ostream* out) {
 }
 
 }  // namespace zepa::test
-
-// Compares byte strings and prints both in hex when they differ.
-#define EXPECT_BYTES(actual, expectedHex) \
-  EXPECT_EQ(::zepa::test::hex(actual), ::zepa::test::hex(::zepa::test::bytes(expectedHex)))

@@ -18,17 +18,6 @@
 
 namespace zepa::test {
 
-namespace {
-
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
-
 bool SimMount::fuseRequired() {
   const char* ci = std::getenv("CI");
   return ci && std::string_view(ci) == "true";
@@ -89,7 +78,7 @@ bool SimMount::start(const std::vector<std::string>& arguments) {
     return false;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (("\n" + readAll(out)).find("\nready\n") == std::string::npos) {
+  while (("\n" + readText(out)).find("\nready\n") == std::string::npos) {
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) == pid_) pid_ = -1;
     if (pid_ < 0 || std::chrono::steady_clock::now() > deadline) {
@@ -123,12 +112,12 @@ std::optional<int> SimMount::stop(int signal, std::chrono::milliseconds timeout)
 }
 
 std::string SimMount::errorOutput() const {
-  return readAll(root_ / "zepa-sim.stderr");
+  return readText(root_ / "zepa-sim.stderr");
 }
 
 std::vector<zepa::sim::LogEntry> SimMount::readLog() const {
   std::vector<zepa::sim::LogEntry> entries;
-  std::istringstream lines(readAll(logPath()));
+  std::istringstream lines(readText(logPath()));
   for (std::string line; std::getline(lines, line);) {
     if (auto entry = zepa::sim::parseLogLine(line))
       entries.push_back(std::move(*entry));
@@ -139,7 +128,7 @@ std::vector<zepa::sim::LogEntry> SimMount::readLog() const {
 }
 
 nlohmann::json SimMount::stateJson(std::string_view keyboard) const {
-  auto state = nlohmann::json::parse(readAll(root_ / "state" / (std::string(keyboard) + ".json")),
+  auto state = nlohmann::json::parse(readText(root_ / "state" / (std::string(keyboard) + ".json")),
                                      nullptr, false);
   if (!state.is_discarded()) return state;
   ADD_FAILURE() << "state file for " << keyboard << " is missing or not JSON";

@@ -41,7 +41,6 @@ class SimMount {
 
   const std::filesystem::path& root() const { return root_; }
   std::filesystem::path logPath() const { return root_ / "report.log"; }
-  pid_t pid() const { return pid_; }
 
   std::vector<zepa::sim::LogEntry> readLog() const;           // a malformed line fails the test
   nlohmann::json stateJson(std::string_view keyboard) const;  // "zepa" or "halvern"
