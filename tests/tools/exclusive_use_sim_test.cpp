@@ -27,6 +27,10 @@ struct HeldNode {
   std::vector<std::string> args;  // after --device-root
 };
 
+void PrintTo(const HeldNode& row, std::ostream* out) {
+  *out << row.name;
+}
+
 class ExclusiveUse : public ::testing::TestWithParam<HeldNode> {};
 
 TEST_P(ExclusiveUse, HeldNodeRefusedAfterTheWait) {

@@ -176,6 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"optionTwice",
                 {"property", "--matching", keyboardMatch, "--matching", keyboardMatch},
                 usageText},
+        Refusal{
+            "emptyDeviceRoot",
+            {"--device-root", "", "property", "--matching", keyboardMatch, "--set", capsToControl},
+            usageText},
         Refusal{"matchNotJson", withMatch("{VendorID:1}"),
                 matchingName + " ist kein gültiges JSON (Fehler bei Zeichen 2)."},
         Refusal{"matchNumberTooLarge", withMatch(R"({"VendorID":1E777,)" + rest),

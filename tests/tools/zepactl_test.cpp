@@ -104,12 +104,16 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"index":20,"key":20,"red":0,"green":255,"blue":0},)"
                 R"({"index":142,"key":142,"red":1,"green":2,"blue":3}])"},
         // A modifier target travels as its bit, any other key as its usage.
+        Command{"zepaKeysLaterPairWins", "--zepa", "zepa keys a=ff0000 A=0000ff", 18,
+                "zepa/perKeyColors", R"([{"index":56,"key":56,"red":0,"green":0,"blue":255}])"},
         Command{"zepaRemapModifierAndKey", "--zepa", "zepa remap 'caps=Ctrl L' #2=KEY_A", 13,
                 "zepa/baseRemaps",
                 R"([{"index":2,"action":2,"param1":0,"param2":4,"param3":0},)"
                 R"({"index":55,"action":2,"param1":1,"param2":0,"param3":0}])"},
         Command{"zepaRemapFnLayerEqualsKey", "--zepa", "zepa remap --fn ===", 13, "zepa/fnRemaps",
                 R"([{"index":31,"action":2,"param1":0,"param2":46,"param3":0}])"},
+        Command{"halvernLightingDefaults", "--halvern", "halvern lighting 11", 3,
+                "halvern/effects/10", R"({"effect":11,"brightness":4,"speed":4,"colorful":false})"},
         Command{"halvernLightingEveryOption", "--halvern",
                 "halvern lighting ATMEN --color 102030 --brightness 2 --speed 1 --colorful", 3,
                 "halvern/effects/1", R"({"effect":2,"brightness":2,"speed":1,"colorful":true})"}),
@@ -260,6 +264,12 @@ TEST(InProcessProgress, PerKeyColorsCountEveryPause) {
   EXPECT_EQ(p.pauses, zepa::cli::perKeyPauses);
   EXPECT_TRUE(p.err.str().ends_with("… 100 %\n")) << p.err.str();
   EXPECT_EQ(p.err.str().find("100 %"), p.err.str().rfind("100 %")) << p.err.str();
+}
+
+TEST(InProcessProgress, RemapsCountEveryPause) {
+  InProcess p;
+  EXPECT_EQ(zepa::cli::run(p.context, zepa::cli::ZEPARemapRequest{{}, true, false}), 0);
+  EXPECT_EQ(p.pauses, zepa::cli::remapPauses);
 }
 
 // A write-back the keyboard stored wrongly is a failure.
@@ -465,11 +475,14 @@ TEST_P(SaveThenRestore, GivesTheSameKeyboardState) {
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, SaveThenRestore,
     ::testing::Values(
+        SavedChange{"zepaLighting", "--zepa",
+                    "zepa lighting Rollen --color 102030 --speed 1 --save", "zepa/lighting"},
         SavedChange{"zepaKeys", "--zepa", "zepa keys esc=ff0000 pgup=#00ff00 --brightness 3 --save",
                     "zepa/perKeyColors"},
         // Key colours are sent with the profile's brightness, so that is where it is stored.
         SavedChange{"zepaKeysBrightness", "--zepa", "zepa keys esc=ff0000 --brightness 3 --save",
                     "zepa/lighting"},
+        SavedChange{"zepaRemap", "--zepa", "zepa remap caps=a --save", "zepa/baseRemaps"},
         SavedChange{"halvernLighting", "--halvern", "halvern lighting Atmen --color 010203 --save",
                     "halvern/effects/1"},
         SavedChange{"halvernRemap", "--halvern",
@@ -524,6 +537,15 @@ TEST(Profile, ExportWithoutAStoredProfileFails) {
   const auto outcome = run(sim, {"profile", "export", homes.file("out.json").string()});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_FALSE(fs::exists(homes.file("out.json")));
+}
+
+TEST(Profile, ImportOfAMissingFileFails) {
+  Homes homes;
+  SimMount sim({"--zepa"});
+  ZEPA_REQUIRE_SIM(sim);
+  const auto outcome = run(sim, {"profile", "import", homes.file("none.json").string()});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_FALSE(fs::exists(homes.profile()));
 }
 
 // Read no further than the largest profile; what decodes is the stores' part.
