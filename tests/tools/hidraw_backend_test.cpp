@@ -155,15 +155,13 @@ Exchange exchange(Device& device, bool halvern, const std::string& head) {
   return e;
 }
 
-// Each injected fault as the device layer reports it, and what is left afterwards.
+// Each injected fault as the device layer reports it.
 struct Fault {
   const char* name;
   const char* fault;
   bool halvern;
   std::string statuses;  // open, set and get
   std::string answer;    // see test::shown(); "" when the read failed
-  std::string reopen;
-  std::size_t found;  // configuration and other interfaces still listed
 };
 
 class HidrawFault : public ::testing::TestWithParam<Fault> {};
@@ -178,25 +176,17 @@ TEST_P(HidrawFault, MapsToIOReturn) {
   const auto e = exchange(*device, row.halvern, row.halvern ? "06 82 01 00 01 00 06" : "04 18");
   EXPECT_EQ(e.statuses, row.statuses);
   EXPECT_EQ(e.answer.empty() ? "" : test::shown(e.answer), row.answer);
-  device->close();
-  EXPECT_EQ(status(device->open()), row.reopen);
-  EXPECT_EQ(
-      (row.halvern ? backend->copyDevices(0x258A, 0x010C) : backend->copyDevices(0x0C45, 0x800A))
-          .size(),
-      row.found);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     , HidrawFault,
-    ::testing::Values(
-        Fault{"open_EACCES", "open:EACCES", false, "e00002e2", "", "e00002e2", 3},
-        Fault{"set_EPIPE", "set:1:EPIPE", false, "0 e000404f 0", "00 00 00 01 /64", "0", 3},
-        Fault{"get_EIO", "get:1:EIO", false, "0 0 e00002ca", "", "0", 3},
-        Fault{"zepa_short_read", "get:1:short:10", false, "0 0 0", "04 18 00 01 /10", "0", 3},
-        Fault{"halvern_short_read", "get:1:short:10", true, "0 0 0",
-              "06 82 01 00 01 00 06 00 8a 25 /10", "0", 2},
-        // Pulled out between the write and the read: nothing answers after it.
-        Fault{"unplugged_before_the_read", "unplug:2", false, "0 0 e00002c0", "", "e00002c0", 0}),
+    ::testing::Values(Fault{"set_EPIPE", "set:1:EPIPE", false, "0 e000404f 0", "00 00 00 01 /64"},
+                      // Unnumbered reports lose the leading zero, numbered ones keep their ID.
+                      Fault{"zepa_short_read", "get:1:short:10", false, "0 0 0", "04 18 00 01 /10"},
+                      Fault{"halvern_short_read", "get:1:short:10", true, "0 0 0",
+                            "06 82 01 00 01 00 06 00 8a 25 /10"},
+                      // Pulled out between the write and the read.
+                      Fault{"unplugged_before_the_read", "unplug:2", false, "0 0 e00002c0", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -66,10 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
     Zepactl, BashCompletion,
     ::testing::Values(
         Completion{"command", {"di"}, "diagnose"},
-        Completion{"globalOption", {"--ver"}, "--version"},
         Completion{"subcommand", {"halvern", "re"}, "remap"},
         Completion{"modeInAnyCase", {"zepa", "lighting", "Ro"}, "rolling"},
-        Completion{"effect", {"halvern", "lighting", "rainb"}, "rainbowWave"},
         Completion{"optionOfTheCommand", {"zepa", "lighting", "rolling", "--sa"}, "--save"},
         Completion{"jsonAfterDeviceRoot", {"--device-root", "/tmp", "list", "--j"}, "--json"},
         Completion{"keySource", {"zepa", "keys", "caps"}, "capslock="},

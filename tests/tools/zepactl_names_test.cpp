@@ -42,29 +42,22 @@ const std::optional<int> none;
 INSTANTIATE_TEST_SUITE_P(
     Cli, Names,
     ::testing::Values(
+        // The number's bound is the table's size; every other lookup goes through the same
+        // name comparison, so one row per way of naming. Table names, Linux names, "#142" and
+        // abbreviations reach the keyboard in zepactl's own rows.
         Name{"modeHighestNumber", mode, "19", int(LightingMode::shuttle)},
         Name{"modePastHighest", mode, "20", none},
         Name{"modeCliNameInAnyCase", mode, "staticcolor", int(LightingMode::staticColor)},
-        Name{"modeGermanName", mode, "Rollen", int(LightingMode::rolling)},
         Name{"modeEszettSpelledOut", mode, "nach aussen", int(LightingMode::outward)},
-        Name{"modeSignedNumber", mode, "+7", none}, Name{"modePartOfName", mode, "Roll", none},
-        Name{"effectHighestNumber", effect, "18", int(HalvernEffect::tidal)},
-        Name{"effectPastHighest", effect, "19", none},
         // A ZEPA mode's German name is not an effect.
         Name{"effectOtherKeyboardsName", effect, "Rollen", none},
         // Umlaut folding both ways: the table says "Menü".
-        Name{"keyTableName", zepaKey, "Bild↑", 118}, Name{"keyWithoutUmlaut", zepaKey, "menu", 97},
+        Name{"keyWithoutUmlaut", zepaKey, "menu", 97},
         Name{"keyUmlautSpelledOut", zepaKey, "MENUE", 97},
-        Name{"keyLinuxName", zepaKey, "KEY_ESC", 1},
-        Name{"keyLinuxNameWithoutPrefix", zepaKey, "capslock", 55},
-        Name{"keyAbbreviation", zepaKey, "pgup", 118},
-        Name{"keyHighestIndex", zepaKey, "#142", 142},
         Name{"keyPastHighestIndex", zepaKey, "#143", none},
         // The kernel has the key, the ZEPA's table has not.
         Name{"keyLinuxHasTheZepaLacks", zepaKey, "KEY_F13", none},
-        Name{"keyPrefixOnly", zepaKey, "KEY_", none},
         Name{"halvernTableName", halvernKey, "Caps", 0x39},
-        Name{"halvernLinuxModifier", halvernKey, "KEY_LEFTCTRL", 0xE0},
         Name{"halvernKeyTheZepaLacks", halvernKey, "f13", 0x68},
         // No kernel code for the ZEPA's Fn key, so no key map entry either.
         Name{"halvernFnKey", halvernKey, "Fn", none},
