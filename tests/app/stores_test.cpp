@@ -76,19 +76,15 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedFile{"ProfileTruncated", false,
                     encodeProfile(ZEPAProfile::makeDefault()).substr(0, 40)},
         DamagedFile{"ProfileTooLarge", false, encodeProfile(ZEPAProfile::makeDefault()) + tooLarge},
-        DamagedFile{"SettingsTooLarge", true, "[General]\nautoApply=true\n#" + tooLarge},
+        DamagedFile{"SettingsTooLarge", true, "[General]\nautoApply=true\n;" + tooLarge},
         DamagedFile{"NotUtf8", true, "[General]\n;\xff\xfe\nautoApply=true\n"},
         DamagedFile{"DuplicateKey", true, "[General]\nautoApply=true\nautoApply=false\n"},
-        DamagedFile{"UnterminatedQuote", true,
-                    "[General]\nhalvernLighting=" +
-                        lightingSetting.substr(0, lightingSetting.size() - 1) + "\n"},
         DamagedFile{"WrongType", true, "[General]\nhalvernLighting=3\n"},
-        DamagedFile{"CorruptVariant", true,
-                    "[General]\nhalvernLighting=@Variant(\\0\\0\\0\\x7f\\0)\n"},
+        DamagedFile{"CorruptVariant", true, "[General]\nwindowState=@Variant(\\0\\0\\0\\x7f\\0)\n"},
         DamagedFile{"UndecodableJson", true,
                     "[General]\nhalvernLighting=@ByteArray({\"effect\":99})\n"},
         DamagedFile{"NotABoolean", true, "[General]\nautoClock=vielleicht\n"},
-        DamagedFile{"LineWithoutValue", true, "[General]\nautoClock\n"}),
+        DamagedFile{"LineWithoutValue", true, "[General]\nautoApply=true\nnotes\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StoreTest, ReadableSettingsAreNeitherCopiedNorReported) {
