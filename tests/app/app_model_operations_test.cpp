@@ -12,21 +12,12 @@ KeyRemap remap(std::uint8_t source, std::uint8_t target) {
   return KeyRemap{source, RemapAction::key, 0, target, 0};
 }
 
-// Keys 3-5 selected, a remap for 55, orange picked.
-class Operations : public ModelTest {
- protected:
-  std::unique_ptr<AppModel> prepared() {
-    auto model = makeModel();
-    model->setSelectedColor(QColor::fromRgbF(1.0f, 0.5f, 0.0f));
-    model->setSelectedKeys({5, 3, 4});
-    model->editProfile([](ZEPAProfile& p) { p.remaps = {remap(55, 9)}; });
-    return model;
-  }
-};
+using Operations = ModelTest;
 
 // An edit made while the operation runs is undone: the profile is what the keyboard took.
 TEST_F(Operations, SuccessReportsItsMessageAndSavesTheProfileItSent) {
-  auto model = prepared();
+  auto model = makeModel();
+  model->setSelectedColor(QColor(255, 128, 0));
   model->applyLighting();
   const std::string sent = encodeProfile(model->profile());
   model->editProfile([](ZEPAProfile& p) { p.name = "Nacht"; });
@@ -38,7 +29,7 @@ TEST_F(Operations, SuccessReportsItsMessageAndSavesTheProfileItSent) {
 }
 
 TEST_F(Operations, WithoutTheKeyboardOneFailsSavesNothingAndSwitchesToTheOther) {
-  auto model = prepared();
+  auto model = makeModel();
   backend_->zepa = false;
   model->applyLighting();
   waitUntilIdle(*model);
@@ -50,7 +41,7 @@ TEST_F(Operations, WithoutTheKeyboardOneFailsSavesNothingAndSwitchesToTheOther) 
 
 // While one runs, further requests are dropped and leave the error line alone.
 TEST_F(Operations, RequestsDuringAnOperationAreDropped) {
-  auto model = prepared();
+  auto model = makeModel();
   model->applyLighting();
   model->setErrorMessage(QStringLiteral("alt"));
   QSignalSpy started(model.get(), &AppModel::busyChanged);
@@ -62,21 +53,21 @@ TEST_F(Operations, RequestsDuringAnOperationAreDropped) {
 }
 
 TEST_F(Operations, ARemapToAnUnknownKeyStartsNothing) {
-  auto model = prepared();
+  auto model = makeModel();
   model->setTargetIndex(0);  // no key has index 0
   model->addRemap();
   EXPECT_FALSE(model->busy());
 }
 
 TEST_F(Operations, APreviewOfAnUnknownIdStartsNothing) {
-  auto model = prepared();
+  auto model = makeModel();
   model->previewEffect(20);
   EXPECT_FALSE(model->busy());
 }
 
 // The preview goes by firmware ID, never by the name given to it.
 TEST_F(Operations, APreviewSendsTheIdInTheTestSettings) {
-  auto model = prepared();
+  auto model = makeModel();
   model->setCustomEffectName("Aus", 19);
   model->previewEffect(19);
   waitUntilIdle(*model);

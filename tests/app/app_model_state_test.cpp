@@ -144,6 +144,7 @@ TEST_F(EffectNaming, ResetForgetsNamesAndEffects) {
   model_->resetCustomEffectNames();
   EXPECT_TRUE(model_->customEffectNames().empty());
   EXPECT_TRUE(model_->effectSemanticMap().empty());
+  EXPECT_EQ(model_->effectNamesRevision(), 1) << "the pickers measure the names again";
   EXPECT_FALSE(settings().contains("customEffectNames"));
   EXPECT_FALSE(settings().contains("effectSemanticMap"));
 }
