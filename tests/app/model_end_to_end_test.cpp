@@ -9,38 +9,19 @@
 
 namespace zepa::test {
 
-// The window applies lighting while `zepactl restore` holds the keyboard: the work item waits
-// for the lock, so both sequences arrive whole and the window's comes last.
-TEST_F(ModelTest, LightingDuringARestoreWaitsItsTurn) {
+// The one path of the model through real hidraw requests at the simulated keyboard.
+TEST_F(ModelTest, LightingReachesTheMountedKeyboard) {
   SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
-  const QString root = QString::fromStdString(sim.root().string());
-  ModelEnvironment env = systemEnvironment(root);
+  ModelEnvironment env = systemEnvironment(QString::fromStdString(sim.root().string()));
   env.sleeper = environment().sleeper;
   AppModel model(env);
-  model.setSelectedColor(QColor(0, 0, 255));
-  model.applyLighting();  // also stores the profile the restore sends again
-  waitUntilIdle(model);
-  ASSERT_EQ(model.message(), "Beleuchtung aktualisiert");
-  const auto before = sim.readLog().size();
-
-  QProcess restore;
-  restore.start(QStringLiteral(ZEPA_BIN_DIR "/zepactl"),
-                {QStringLiteral("--device-root"), root, QStringLiteral("restore")});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return sim.readLog().size() > before; }, 10000))
-      << "the restore never began";
   model.setSelectedColor(QColor(255, 0, 0));
   model.applyLighting();
   waitUntilIdle(model);
-  // The event loop of the wait above may already have seen it end.
-  ASSERT_TRUE(restore.state() == QProcess::NotRunning || restore.waitForFinished(20000));
-  EXPECT_EQ(restore.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().toStdString();
   EXPECT_EQ(model.message(), "Beleuchtung aktualisiert");
-  const auto state = sim.stateJson("zepa");
-  EXPECT_EQ(state["rejected"], 0);
-  EXPECT_EQ(state["lighting"]["report"], "0b ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
-  EXPECT_EQ(state["applied"], 1 + 2 + 1) << "first lighting, restore's two, the window's";
+  EXPECT_EQ(sim.stateJson("zepa")["lighting"]["report"],
+            "0b ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
 }
 
 // Run only by the test below, as the process it kills in the middle of saving.
