@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <string>
@@ -104,6 +105,16 @@ TEST_F(CalibrationViewTest, TheNoteLeavesOutTheIdItself) {
   attach(Attached::zepa).setCustomEffectName("Wellen", 1);
   auto& view = open<CalibrationView>();
   EXPECT_FALSE(find(view, "alreadyAssignedNote")->isVisible());
+}
+
+// The header is built after the panels; Tab still goes from it to the arrows below.
+TEST_F(CalibrationViewTest, TabFollowsTheReadingOrder) {
+  auto& view = open<CalibrationView>(Attached::zepa);
+  view.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+  find(view, "finishButton")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), find(view, "nextIdButton")) << "the first enabled arrow";
 }
 
 TEST_F(CalibrationViewTest, ABlankNameCannotBeSaved) {

@@ -139,6 +139,13 @@ TEST_F(LightingViewTest, HalvernStaticChoiceTurnsMulticolourOffAndSends) {
   EXPECT_EQ(simulator_->halvernState()["effect"], rawValue(HalvernEffect::staticColor));
 }
 
+TEST_F(LightingViewTest, HalvernOtherChoiceKeepsMulticolour) {
+  auto& view = open<LightingView>(Attached::halvern);
+  choose(view, "halvernEffectPicker", rawValue(HalvernEffect::breathing));
+  waitUntilIdle(model());
+  EXPECT_TRUE(find<QCheckBox>(view, "halvernColorfulSwitch")->isChecked());
+}
+
 // A picked colour means one colour too, without sending.
 TEST_F(LightingViewTest, HalvernPickedColourTurnsMulticolourOff) {
   auto& view = open<LightingView>(Attached::halvern);

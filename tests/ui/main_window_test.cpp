@@ -173,6 +173,11 @@ TEST_F(DisplaySettingsTest, TheHalvernGetsAPanelInsteadOfTheClock) {
   EXPECT_EQ(panel->title(), "Kein Display");
 }
 
+TEST_F(DisplaySettingsTest, TheClockShowsWithoutAKeyboardToo) {
+  auto& view = open<DisplayView>(Attached::none);
+  EXPECT_TRUE(find(view, "syncClockButton")->isVisible());
+}
+
 // The model's calendar says Sunday 9 March 2025, 14:05:07.
 TEST_F(DisplaySettingsTest, TheButtonSetsTheClockToTheCalendarsDate) {
   auto& view = open<DisplayView>(Attached::zepa);

@@ -106,6 +106,27 @@ TEST_F(PerKeyViewTest, ApplyMergesWithStoredColoursAndClearEmptiesBoth) {
   EXPECT_EQ(checked(view), (KeySelection{3, 5, 94})) << "the selection stays";
 }
 
+// Keys from 58 to 90 wide with gaps of 4: below one key's width one squeezed column, then as
+// many as fit, sharing the width.
+struct Fit {
+  const char* name;
+  int width, columns, keyWidth;
+};
+
+class GridFit : public PerKeyViewTest, public ::testing::WithParamInterface<Fit> {};
+
+TEST_P(GridFit, TakesAsManyColumnsAsTheWidthAllows) {
+  auto& view = open<PerKeyView>(Attached::zepa);
+  EXPECT_EQ(view.gridLayout()->columnCount(GetParam().width), GetParam().columns);
+  EXPECT_EQ(view.gridLayout()->columnWidth(GetParam().width), GetParam().keyWidth);
+}
+
+INSTANTIATE_TEST_SUITE_P(Grid, GridFit,
+                         ::testing::Values(Fit{"Squeezed", 40, 1, 40}, Fit{"Capped", 121, 1, 90},
+                                           Fit{"TwoColumns", 122, 2, 58},
+                                           Fit{"Wide", 1000, 15, 61}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PerKeyViewTest, TheGridReflowsWhenNarrowed) {
   auto& view = open<PerKeyView>(Attached::zepa);
   auto columnsShown = [&] {
