@@ -116,6 +116,11 @@ TEST_F(RemapViewTest, ZepaChangesReachTheKeyboard) {
   EXPECT_EQ(text(*page, "remapEmptyText"), "Keine Umbelegungen");
 }
 
+TEST_F(RemapViewTest, HalvernRowsShowSourceThenTarget) {
+  attach(Attached::halvern).setHalvernRemaps({{0x39, RemapAction::key, 0, 0xE0, 0}});
+  EXPECT_EQ(rows(open<RemapView>()), QStringList{"Caps → Ctrl L"});
+}
+
 TEST_F(RemapViewTest, WithoutTheZepaADeletedRowLeavesOnlyTheList) {
   AppModel& model = attach(Attached::none);
   model.editProfile([](ZEPAProfile& p) {
