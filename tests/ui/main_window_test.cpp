@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <QAction>
+#include <QCheckBox>
+#include <QLocale>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTabWidget>
+#include <stdexcept>
 
 #include "app/views/calibration_view.hpp"
 #include "app/views/content_view.hpp"
@@ -12,6 +13,7 @@
 #include "app/views/per_key_view.hpp"
 #include "app/views/remap_view.hpp"
 #include "app/views/settings_view.hpp"
+#include "app/views/unsupported_halvern_view.hpp"
 #include "ui_test_support.hpp"
 
 namespace zepa::uitest {
@@ -26,21 +28,16 @@ class MainWindowTest : public ViewTest {
 };
 
 TEST_F(MainWindowTest, WithoutAKeyboardTheHeaderSaysSoInRed) {
-  attach(Attached::none);
-  auto& window = open<MainWindow>();
+  auto& window = open<MainWindow>(Attached::none);
   EXPECT_EQ(text(window, "connectionText"), "Keine unterstützte Tastatur verbunden");
   EXPECT_FALSE(find(window, "keyboardPicker")->isVisible());
   EXPECT_EQ(find<ConnectionDot>(window, "connectionDot")->color(), QColor(0xff, 0x3b, 0x30));
-  EXPECT_EQ(text(window, "statusText"), "Bereit");
-  EXPECT_FALSE(find(window, "busyIndicator")->isVisible());
 }
 
 TEST_F(MainWindowTest, WithBothKeyboardsThePickerSwapsTheForms) {
-  attach(Attached::both);
-  auto& window = open<MainWindow>();
+  auto& window = open<MainWindow>(Attached::both);
   auto* picker = find<QComboBox>(window, "keyboardPicker");
   EXPECT_TRUE(picker->isVisible());
-  EXPECT_EQ(picker->itemText(1), "Halvern Corvane Pro 108");
   QTest::keyClick(picker, Qt::Key_Down);
   EXPECT_EQ(model_->selectedKeyboard(), SupportedKeyboard::halvern);
   EXPECT_TRUE(find(window, "halvernLightingView")->isVisible());
@@ -48,10 +45,8 @@ TEST_F(MainWindowTest, WithBothKeyboardsThePickerSwapsTheForms) {
 }
 
 TEST_F(MainWindowTest, TheRefreshButtonAsksForTheKeyboardsAgain) {
-  attach(Attached::zepa);
-  auto& window = open<MainWindow>();
+  auto& window = open<MainWindow>(Attached::zepa);
   model_->setConnected(false);  // believed gone until the button asks again
-  EXPECT_EQ(text(window, "connectionText"), "Keine unterstützte Tastatur verbunden");
   click(window, "refreshButton");
   EXPECT_TRUE(model_->connected());
   EXPECT_EQ(text(window, "connectionText"), "ZEPA VX10 verbunden");
@@ -111,88 +106,126 @@ INSTANTIATE_TEST_SUITE_P(
             "Busy", Attached::zepa, true, {"colorPicker", "calibrationEntry", "selectAllButton"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MainWindowTest, StartUpRunShowsBusyThenTheOutcomeAndRunsOnce) {
+TEST_F(MainWindowTest, StartUpRunShowsBusyThenTheOutcome) {
   settings().setValue("autoClock", true);
-  AppModel& model = attach(Attached::zepa);
-  auto& window = open<MainWindow>();
+  auto& window = open<MainWindow>(Attached::zepa);
   EXPECT_TRUE(find(window, "busyIndicator")->isVisible());
   EXPECT_EQ(text(window, "statusText"), "Wird übertragen …");
-  waitUntilIdle(model);
+  waitUntilIdle(model());
   EXPECT_FALSE(find(window, "busyIndicator")->isVisible());
   EXPECT_EQ(text(window, "statusText"), "Uhr synchronisiert");
-  const auto reports = simulator_->log().size();
-  window.hide();
-  window.show();
-  QCoreApplication::processEvents();
-  EXPECT_EQ(simulator_->log().size(), reports) << "the start-up action ran a second time";
 }
 
 TEST_F(MainWindowTest, FailureOpensTheAlertAndOkClearsOnlyTheError) {
-  AppModel& model = attach(Attached::none);
-  auto& window = open<MainWindow>();
-  model.applyLighting();
-  waitUntilIdle(model);
+  auto& window = open<MainWindow>(Attached::none);
+  model().applyLighting();
+  waitUntilIdle(model());
   ASSERT_NE(window.contentView()->alert(), nullptr);
-  model.applyLighting();  // starting again clears the error, and with it the stale alert
+  model().applyLighting();  // starting again clears the error, and with it the stale alert
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(window.contentView()->alert(), nullptr);
-  waitUntilIdle(model);
+  waitUntilIdle(model());
   QMessageBox* alert = window.contentView()->alert();
   ASSERT_NE(alert, nullptr);
   EXPECT_TRUE(alert->isVisible());
-  EXPECT_EQ(alert->windowTitle(), "ZEPA Control");
-  EXPECT_EQ(alert->text(), QString::fromStdString(ZEPAError::notFound().description()));
-  EXPECT_EQ(find<QPushButton>(*alert, "alertOkButton")->text(), "OK");
   click(*alert, "alertOkButton");
   QCoreApplication::processEvents();
-  EXPECT_FALSE(model.errorMessage().has_value());
-  EXPECT_EQ(model.message(), "Fehler");
+  EXPECT_FALSE(model().errorMessage().has_value());
   EXPECT_EQ(text(window, "statusText"), "Fehler");
   EXPECT_EQ(window.contentView()->alert(), nullptr);
 }
 
-TEST_F(MainWindowTest, AboutOpensFromTheMenuAndCloses) {
-  AppModel& model = attach(Attached::zepa);
+// A library's exception carries English text; the user reads a German sentence instead.
+TEST_F(MainWindowTest, AnUnexpectedErrorReadsAsAGermanSentence) {
+  attach(Attached::zepa);
+  ModelEnvironment throwing = environment();
+  throwing.sleeper = [](auto) { throw std::runtime_error("bad function call in pacing"); };
+  model_ = std::make_unique<AppModel>(throwing);
   auto& window = open<MainWindow>();
-  auto* action = find<QAction>(window, "aboutAction");
-  EXPECT_EQ(action->text(), "Über ZEPA Control");
-  action->trigger();
-  QDialog* about = window.contentView()->aboutDialog();
-  ASSERT_NE(about, nullptr);
-  EXPECT_TRUE(about->isVisible());
-  EXPECT_EQ(text(*about, "aboutText"),
-            "Native Linux-Steuerung für ZEPA VX10\nund Halvern Corvane Pro 108\nVersion 0.4.7");
-  EXPECT_EQ(find<QPushButton>(*about, "aboutCloseButton")->text(), "Schließen");
-  click(*about, "aboutCloseButton");
-  QCoreApplication::processEvents();
-  EXPECT_FALSE(model.showAbout());
-  EXPECT_EQ(window.contentView()->aboutDialog(), nullptr);
+  model_->applyLighting();
+  waitUntilIdle(*model_);
+  ASSERT_NE(window.contentView()->alert(), nullptr);
+  EXPECT_EQ(window.contentView()->alert()->text(),
+            "Bei der Übertragung ist ein unerwarteter Fehler aufgetreten. Bitte die Tastatur neu "
+            "verbinden und es erneut versuchen.");
 }
 
-TEST_F(MainWindowTest, SettingsOpenOnceHoweverOftenAsked) {
-  attach(Attached::zepa);
-  auto& window = open<MainWindow>();
-  auto* prefs = find<QAction>(window, "settingsAction");
-  prefs->trigger();
-  prefs->trigger();
+TEST_F(MainWindowTest, CtrlCommaOpensTheSettingsOnceHoweverOftenAsked) {
+  auto& window = open<MainWindow>(Attached::zepa);
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+  ASSERT_EQ(window.findChildren<SettingsView*>().size(), 1) << "Ctrl+, opened no settings window";
+  find<QAction>(window, "settingsAction")->trigger();
   const auto windows = window.findChildren<SettingsView*>();
-  ASSERT_EQ(windows.size(), 1) << "a second trigger must not open a second window";
+  ASSERT_EQ(windows.size(), 1) << "asking again must not open a second window";
   EXPECT_TRUE(windows[0]->isWindow());
   EXPECT_TRUE(windows[0]->isVisible());
 }
 
-TEST_F(MainWindowTest, CtrlCommaOpensTheSettingsWindow) {
-  attach(Attached::zepa);
-  auto& window = open<MainWindow>();
-  window.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  EXPECT_FALSE(find<QAction>(window, "settingsAction")->shortcut().isEmpty());
-  EXPECT_TRUE(window.findChildren<SettingsView*>().isEmpty());
-  QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
-  const auto windows = window.findChildren<SettingsView*>();
-  ASSERT_EQ(windows.size(), 1) << "Ctrl+, opened no settings window";
-  EXPECT_TRUE(windows[0]->isVisible());
+using DisplaySettingsTest = ViewTest;
+
+TEST_F(DisplaySettingsTest, TheHalvernGetsAPanelInsteadOfTheClock) {
+  auto& view = open<DisplayView>(Attached::halvern);
+  auto* panel = find<UnsupportedHalvernView>(view, "unsupportedHalvernView");
+  EXPECT_FALSE(find(view, "syncClockButton")->isVisible());
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_EQ(panel->title(), "Kein Display");
 }
+
+TEST_F(DisplaySettingsTest, TheClockShowsWithoutAKeyboardToo) {
+  auto& view = open<DisplayView>(Attached::none);
+  EXPECT_TRUE(find(view, "syncClockButton")->isVisible());
+}
+
+// The model's calendar says Sunday 9 March 2025, 14:05:07.
+TEST_F(DisplaySettingsTest, TheButtonSetsTheClockToTheCalendarsDate) {
+  auto& view = open<DisplayView>(Attached::zepa);
+  click(view, "syncClockButton");
+  waitUntilIdle(model());
+  EXPECT_EQ(model().message(), "Uhr synchronisiert");
+  EXPECT_EQ(simulator_->zepaState()["clock"], nlohmann::json::parse(R"({"day":9,"hour":14,
+      "minute":5,"month":3,"profile":1,"second":7,"weekday":0,"year":2025})"));
+}
+
+TEST(DisplayDate, ReadsInGerman) {
+  EXPECT_EQ(DisplayView::dateTimeText(QDateTime(QDate(2025, 3, 9), QTime(14, 5, 7)),
+                                      QLocale(QLocale::German, QLocale::Germany)),
+            "Sonntag, 9. März 2025, 14:05");
+}
+
+TEST(DisplayDate, IsGermanUnderAnEnglishSystem) {
+  EXPECT_EQ(DisplayView::displayLocale(QLocale(QLocale::English, QLocale::UnitedStates)).name(),
+            "de_DE");
+}
+
+TEST(DisplayDate, KeepsTheSystemsGermanVariant) {
+  EXPECT_EQ(DisplayView::displayLocale(QLocale(QLocale::German, QLocale::Austria)).name(), "de_AT");
+}
+
+struct Switch {
+  const char* name;
+  const char* key;
+  bool defaultOn;
+};
+
+class SettingsSwitch : public ViewTest, public ::testing::WithParamInterface<Switch> {};
+
+TEST_P(SettingsSwitch, FollowsTheModelBothWays) {
+  AppModel& model = attach(Attached::none);
+  SettingsView view(model);
+  auto* box = find<QCheckBox>(view, GetParam().name);
+  EXPECT_EQ(box->isChecked(), GetParam().defaultOn);
+  box->click();
+  EXPECT_EQ(model.property(GetParam().key), QVariant(!GetParam().defaultOn));
+  model.setProperty(GetParam().key, GetParam().defaultOn);
+  EXPECT_EQ(box->isChecked(), GetParam().defaultOn) << "a change from elsewhere shows at once";
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsSwitch,
+                         ::testing::Values(Switch{"autoClockSwitch", "autoClock", true},
+                                           Switch{"autoApplySwitch", "autoApply", false}),
+                         [](const auto& info) { return std::string(info.param.key); });
 
 }  // namespace
 }  // namespace zepa::uitest

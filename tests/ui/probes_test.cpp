@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <QDir>
 #include <QProcess>
-#include <algorithm>
 
 #include "app/launch/launch_options.hpp"
 #include "app/launch/probes.hpp"
@@ -15,17 +14,12 @@ using test::readFile;
 const char* const notFound = "ERROR: Halvern Corvane Pro wurde nicht per USB gefunden.\n";
 const QString program = QStringLiteral(ZEPA_BIN_DIR "/zepa-control");
 
-// What the process runs cannot show: a block the keyboard changed, and refused access.
-TEST(ProbeText, MismatchAndRefusedAccess) {
+// What the process run cannot show: a block the keyboard changed.
+TEST(ProbeText, AChangedBlockIsAMismatch) {
   auto backend = std::make_shared<sim::InProcessBackend>(sim::SimulatorOptions{});
-  const Sleeper none = [](std::chrono::microseconds) {};
-  EXPECT_EQ(halvernWriteTestProbe(backend, none).toStdString(), "OK\n");
   backend->halvern().corruptOnWrite(120);
-  EXPECT_EQ(halvernWriteTestProbe(backend, none).toStdString(), "MISMATCH\n");
-  backend->addFault("open:EACCES");
-  EXPECT_EQ(halvernModelProbe(backend, none).toStdString(),
-            "ERROR: Linux verweigert den HID-Zugriff. Bitte die udev-Regel von ZEPA Control "
-            "installieren (zepa-control --print-udev-rules) und die Tastatur neu verbinden.\n");
+  EXPECT_EQ(halvernWriteTestProbe(backend, [](std::chrono::microseconds) {}).toStdString(),
+            "MISMATCH\n");
 }
 
 TEST(ProbeText, WithoutTheHalvernTheProbeSaysSo) {
@@ -33,17 +27,8 @@ TEST(ProbeText, WithoutTheHalvernTheProbeSaysSo) {
   EXPECT_EQ(halvernModelProbe(backend, [](std::chrono::microseconds) {}).toStdString(), notFound);
 }
 
-TEST(ProbeText, TheFirstOptionWins) {
-  const LaunchOptions o = parseLaunchOptions(
-      {"/usr/bin/zepa-control", "--halvern-probe-file", "a", "--halvern-probe-file", "b"});
-  EXPECT_EQ(o.probeFile, "a");
-}
-
-TEST(ProbeText, AnOptionsValueIsWhateverFollows) {
-  const LaunchOptions o =
-      parseLaunchOptions({"/usr/bin/zepa-control", "--halvern-probe-file", "--device-root", "/r"});
-  EXPECT_EQ(o.probeFile, "--device-root");
-  EXPECT_EQ(o.deviceRoot, "/r");
+TEST(ProbeText, AnOptionWithoutItsValueAsksForNoProbe) {
+  EXPECT_FALSE(parseLaunchOptions({"/usr/bin/zepa-control", "--halvern-probe-file"}).probeFile);
 }
 
 TEST(ProbeText, ResultFileIsReplacedWholeOrLeftAsItWas) {
@@ -52,7 +37,6 @@ TEST(ProbeText, ResultFileIsReplacedWholeOrLeftAsItWas) {
   ASSERT_TRUE(writeProbeFile(path, "a much longer previous result that must not shine through\n"));
   EXPECT_TRUE(writeProbeFile(path, "OK\n"));
   EXPECT_EQ(readFile(path), "OK\n");
-  EXPECT_FALSE(writeProbeFile(dir.filePath("missing/probe.txt"), "OK\n"));
   EXPECT_FALSE(writeProbeFile(dir.path(), "OK\n")) << "a folder is not a file";
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList{"probe.txt"})
@@ -107,17 +91,6 @@ TEST_F(ProbeRun, AResultItCannotWriteEndsInAnError) {
   expectExit(1);
   EXPECT_TRUE(app_.readAllStandardError().contains("konnte nicht geschrieben werden"));
   EXPECT_EQ(QDir(home_.path()).entryList(QDir::Files), QStringList());
-}
-
-TEST_F(ProbeRun, AnOptionWithoutItsValueOpensTheWindowAndSendsNothing) {
-  test::SimMount sim({"--halvern"});
-  ZEPA_REQUIRE_SIM(sim);
-  launch(sim, {"--halvern-probe-file"});
-  EXPECT_FALSE(app_.waitForFinished(1500)) << "quit although no probe was asked for";
-  app_.kill();
-  app_.waitForFinished(5000);
-  const auto log = sim.readLog();
-  EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const auto& e) { return e.op == "SET"; }));
 }
 
 TEST(ProbeProcess, UdevRulesArePrintedWithoutADisplay) {

@@ -35,14 +35,11 @@ class ViewTest : public test::ModelTest {
   static QString text(const QObject& root, const char* label) {
     return find<QLabel>(root, label)->text();
   }
-  // Which of the named widgets are enabled (or, with `visible`, shown), in the given order.
-  static QStringList enabledOf(const QWidget& root, std::initializer_list<const char*> names,
-                               bool visible = false) {
+  // Which of the named widgets are enabled, in the given order.
+  static QStringList enabledOf(const QWidget& root, std::initializer_list<const char*> names) {
     QStringList list;
-    for (const char* name : names) {
-      const QWidget* widget = find(root, name);
-      if (visible ? widget->isVisible() : widget->isEnabled()) list << QLatin1String(name);
-    }
+    for (const char* name : names)
+      if (find(root, name)->isEnabled()) list << QLatin1String(name);
     return list;
   }
   static void click(const QObject& root, const char* button) {
@@ -66,6 +63,13 @@ class ViewTest : public test::ModelTest {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(view_.get()));
     return static_cast<View&>(*view_);
   }
+
+  template <typename View>
+  View& open(Attached attached) {
+    attach(attached);
+    return open<View>();
+  }
+  AppModel& model() { return *model_; }
 
   std::unique_ptr<AppModel> model_;
   std::unique_ptr<QWidget> view_;  // after the model: goes first
