@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Draws the bundled SVG icons into plain pixel files once, at build time, so zepa-control shows
-// them without Qt's image plug-ins: finding the plug-in for a file loads every one of them, which
-// was a good part of the time before the window's first paint.
+// them without parsing SVG or going through Qt's image plug-ins before its first paint.
 //
 //   render_symbols OUTPUT_DIR FILE.svg...
 //

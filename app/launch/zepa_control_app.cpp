@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
-#include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QThreadPool>
@@ -113,10 +112,6 @@ int runZEPAControl(int argc, char** argv) {
       QString::fromUtf8(projectVersion.data(), static_cast<qsizetype>(projectVersion.size())));
   QGuiApplication::setDesktopFileName(QStringLiteral("zepa-control"));
   installGermanQtTranslations();
-  // Qt loads every image plug-in the first time it reads any picture, which the style does for
-  // a group box frame during the first paint. Loading them beside the window being built takes
-  // that off the way to the first paint.
-  QThreadPool::globalInstance()->start([] { QImageReader::supportedImageFormats(); });
 
   ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options);
   QObject::connect(

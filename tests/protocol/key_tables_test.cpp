@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/halvern_key_map.hpp"
 #include "protocol/hid/linux_keycodes.hpp"
 #include "protocol/zepa_key_map.hpp"
 
@@ -73,6 +74,13 @@ TEST(ZEPAKeyMap, ModifierBits) {
   EXPECT_EQ(ZEPAKeyMap::modifierBit(0xE7), 0x80);
   EXPECT_EQ(ZEPAKeyMap::modifierBit(0xE8), std::nullopt);
   EXPECT_EQ(ZEPAKeyMap::modifierBit(0xDF), std::nullopt);
+}
+
+TEST(HalvernKeyMap, HoldsEveryKeyInRowOrder) {
+  const auto keys = HalvernKeyMap::keys();
+  ASSERT_EQ(keys.size(), 109u);
+  EXPECT_EQ(keys.front(), (HalvernKey{"Esc", 0}));
+  EXPECT_EQ(keys.back(), (HalvernKey{"Num .", 119}));
 }
 
 TEST(KeyNames, LowercasedKeepsWhatIsNotUtf8) {
