@@ -28,7 +28,7 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 // The file names written, or an empty list when the SVG could not be drawn.
 QStringList render(const QString& svg, const QDir& out) {
   const QString name = QFileInfo(svg).completeBaseName();
-  const bool coloured = name == QLatin1String(zepa::symbols::appIconName);
+  const bool coloured = zepa::symbols::isColoured(name);
   QStringList written;
   for (const int edge : zepa::symbols::edgesOf(name)) {
     QImageReader reader(svg);
@@ -41,7 +41,7 @@ QStringList render(const QString& svg, const QDir& out) {
       return {};
     }
     QByteArray rows;
-    const qsizetype rowBytes = edge * (coloured ? 4 : 1);
+    const qsizetype rowBytes = edge * zepa::symbols::bytesPerPixel(name);
     for (int y = 0; y < edge; ++y) {
       rows.append(reinterpret_cast<const char*>(image.constScanLine(y)), rowBytes);
     }

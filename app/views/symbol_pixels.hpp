@@ -18,9 +18,18 @@ inline constexpr std::array<int, 3> maskEdges{32, 64, 128};
 inline constexpr const char* appIconName = "zepa-control";
 inline constexpr std::array<int, 5> appIconEdges{16, 32, 48, 64, 128};
 
+// Only the application icon keeps its colours; a symbol is one byte of coverage per pixel.
+inline bool isColoured(const QString& name) {
+  return name == QLatin1String(appIconName);
+}
+
 inline std::span<const int> edgesOf(const QString& name) {
-  if (name == QLatin1String(appIconName)) return appIconEdges;
+  if (isColoured(name)) return appIconEdges;
   return maskEdges;
+}
+
+inline int bytesPerPixel(const QString& name) {
+  return isColoured(name) ? 4 : 1;
 }
 
 // "dial-64.a8" (one byte of coverage per pixel) or "zepa-control-64.argb" (premultiplied ARGB32).
@@ -28,7 +37,7 @@ inline QString pixelFileName(const QString& name, int edge) {
   return QStringLiteral("%1-%2.%3")
       .arg(name)
       .arg(edge)
-      .arg(name == QLatin1String(appIconName) ? QLatin1String("argb") : QLatin1String("a8"));
+      .arg(isColoured(name) ? QLatin1String("argb") : QLatin1String("a8"));
 }
 
 }  // namespace zepa::symbols

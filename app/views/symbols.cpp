@@ -49,12 +49,12 @@ const SymbolRow* findSymbol(const QString& name) {
 // One of the pictures drawn at build time, or a null image if the program was built without it.
 QImage bundledPixels(const QString& name, int edge) {
   initResources();
-  const bool coloured = name == QLatin1String(symbols::appIconName);
   QFile file(QStringLiteral(":/symbols/") + symbols::pixelFileName(name, edge));
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray rows = file.readAll();
-  const qsizetype rowBytes = edge * (coloured ? 4 : 1);
+  const qsizetype rowBytes = edge * symbols::bytesPerPixel(name);
   if (rows.size() != rowBytes * edge) return {};
+  const bool coloured = symbols::isColoured(name);
   const QImage borrowed(reinterpret_cast<const uchar*>(rows.constData()), edge, edge, rowBytes,
                         coloured ? QImage::Format_ARGB32_Premultiplied : QImage::Format_Alpha8);
   // The picture handed out owns its pixels: the bytes read here go with this function.
