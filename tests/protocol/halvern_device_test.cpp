@@ -65,13 +65,11 @@ Operation effect(int raw) {
   return lighting({HalvernEffect(raw), {}, 4, 4, 0});
 }
 const Operation perKey = [](auto& d) { d.setPerKeyRGB({{1, {255, 0, 0}}}); };
-const Operation staticColour = lighting({HalvernEffect::staticColor, {0x11, 0x22, 0x33}, 3, 0, 1});
 const Traffic configRead = write("06 84 00 00 01 00 80 00") + answer();
 
 // The reports and their pacing, and requests refused before any report. Every block byte goes
-// back as read but custom mode, cleared, and the effect's own: its number, its brightness and
-// its mode byte (speed in the high nibble, 7 for multicolour); a colour report follows for an
-// effect with a colour.
+// back as read but custom mode, cleared; an effect with a colour changes more, which the test
+// through hidraw pins byte for byte.
 struct Sequence {
   const char* name;
   Traffic traffic;
@@ -80,17 +78,11 @@ struct Sequence {
 };
 
 const Sequence sequences[] = {
-    {"static multicolour",
-     configRead + write("06 04 00 00 01 00 80 00 ab", {{18, "01"}, {66, "03 07"}, {135, "cd"}}) +
-         write("06 0a 00 00 00 00 00 02", {{29, "11 22 33"}, {514, "5a a5"}}),
-     "", staticColour},
     {"off keeps the effects' settings",
      configRead + write("06 04 00 00 01 00 80 00 ab", {{135, "cd"}}), "",
      lighting({HalvernEffect::off, {1, 2, 3}, 4, 4, 1})},
     {"brightness 5", {}, badRange, lighting({HalvernEffect::aurora, {}, 5, 0, 0})},
-    {"speed 5", {}, badRange, lighting({HalvernEffect::aurora, {}, 0, 5, 0})},
     {"effect 19", {}, "Unbekannter Halvern-Effekt (19).", effect(19)},
-    {"effect -1", {}, "Unbekannter Halvern-Effekt (-1).", effect(-1)},
     {"per-key colours",
      {},
      "Einzeltastenfarben werden von der Corvane Pro unter Linux derzeit nicht unterstützt.",
@@ -108,15 +100,6 @@ TEST_P(HalvernSequence, SendsItsReportsAndStopsAtAnyFault) {
 INSTANTIATE_TEST_SUITE_P(, HalvernSequence, ::testing::ValuesIn(sequences),
                          [](const auto& info) { return testName(info.param.name); });
 
-TEST(HalvernDevice, RefusedOpenSendsNothing) {
-  Rig rig;
-  rig.backend->addFault("open:EACCES");
-  const auto error = rig.run(staticColour);
-  ASSERT_TRUE(error.has_value());
-  EXPECT_EQ(error->status(), hid::kIOReturnNotPermitted);
-  EXPECT_TRUE(rig.lines.empty());
-}
-
 // A late wake-up after a request counts towards the 50 ms before its answer, so overshoots do
 // not add up; a sleeper that woke early gains nothing.
 struct Oversleep {
@@ -132,7 +115,6 @@ TEST_P(HalvernPacing, TheWaitForAnAnswerCountsTheLateWakeUp) {
   rig.overslept = GetParam().late;
   ASSERT_FALSE(rig.run([](auto& d) { d.queryModel(); }).has_value());
   ASSERT_EQ(rig.lines.size(), 4u);
-  EXPECT_EQ(rig.lines[1], "pause 25000");
   EXPECT_EQ(rig.lines[2], GetParam().pauseBeforeAnswer);
 }
 
@@ -170,13 +152,11 @@ TEST_P(HalvernAnswer, IsCheckedAndCut) {
 
 INSTANTIATE_TEST_SUITE_P(
     , HalvernAnswer,
-    ::testing::Values(Answer{"config 136", false, numbered("06 84", 136), 0, false, 136},
-                      Answer{"config 135", false, numbered("06 84", 135), 0, true, 135},
+    ::testing::Values(Answer{"config 135", false, numbered("06 84", 135), 0, true, 135},
                       Answer{"claims past the buffer", false, numbered("06 84", 520), 4096, false,
                              136},
                       Answer{"wrong command", false, numbered("06 83", 136), 0, true, 136},
                       Answer{"wrong report ID", false, numbered("05 84", 136), 0, true, 136},
-                      Answer{"model 14", true, numbered("06 82", 14), 0, false, 14},
                       Answer{"model 13", true, numbered("06 82", 13), 0, true, 13}),
     [](const auto& info) { return testName(info.param.name); });
 

