@@ -194,12 +194,6 @@ INSTANTIATE_TEST_SUITE_P(
                "Die Option „--speed“ braucht einen Wert."},
         Misuse{"optionTwice", "halvern lighting wave --speed 1 --speed 2",
                "Die Option „--speed“ ist mehrfach angegeben."},
-        Misuse{"colorTooShort", "zepa lighting rolling --color 00d2f",
-               "Die Farbe „00d2f“ ist ungültig; erwartet werden sechs Hex-Ziffern RRGGBB oder "
-               "#RRGGBB, etwa 00d2ff."},
-        // Inside a byte but outside the keyboard's range: still a bad call, not a keyboard error.
-        Misuse{"brightnessPastHighest", "zepa lighting rolling --brightness 9",
-               "Die Option „--brightness“ erwartet eine Zahl von 0 bis 5, nicht „9“."},
         Misuse{"saveOfTheFnLayer", "zepa remap --fn --save caps=a",
                "„--save“ speichert nur die Grundebene, nicht die Fn-Ebene."},
         Misuse{"keyIndexZero", "zepa keys #0=ff0000",
