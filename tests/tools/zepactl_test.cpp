@@ -101,9 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                 R"([{"index":1,"key":1,"red":255,"green":0,"blue":0},)"
                 R"({"index":20,"key":20,"red":0,"green":255,"blue":0},)"
                 R"({"index":142,"key":142,"red":1,"green":2,"blue":3}])"},
-        // A modifier target travels as its bit, any other key as its usage.
         Command{"zepaKeysLaterPairWins", "--zepa", "zepa keys a=ff0000 A=0000ff", 18,
                 "zepa/perKeyColors", R"([{"index":56,"key":56,"red":0,"green":0,"blue":255}])"},
+        // A modifier target travels as its bit, any other key as its usage.
         Command{"zepaRemapModifierAndKey", "--zepa", "zepa remap 'caps=Ctrl L' #2=KEY_A", 13,
                 "zepa/baseRemaps",
                 R"([{"index":2,"action":2,"param1":0,"param2":4,"param3":0},)"
