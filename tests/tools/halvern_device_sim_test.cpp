@@ -26,9 +26,6 @@ using Operation = std::function<std::string(HalvernDevice&)>;
 const Operation query = [](HalvernDevice& d) {
   return std::to_string(d.queryModel().response.size());
 };
-const Operation read = [](HalvernDevice& d) {
-  return std::to_string(d.readConfig().response.size());
-};
 const Operation verify = [](HalvernDevice& d) {
   return d.verifyUnchangedConfigWrite() ? "same" : "changed";
 };
@@ -91,7 +88,6 @@ TEST_P(HalvernDeviceOnSim, OperationReachesTheKeyboard) {
 INSTANTIATE_TEST_SUITE_P(
     , HalvernDeviceOnSim,
     ::testing::Values(Row{"queryModel", query, "14", "SG", {modelQuery}, {}, "null"},
-                      Row{"readConfig", read, "136", "SG", {configRead}, {}, "null"},
                       Row{"verifyUnchangedConfigWrite",
                           verify,
                           "same",

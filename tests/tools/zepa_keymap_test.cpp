@@ -176,23 +176,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"optionTwice",
                 {"property", "--matching", keyboardMatch, "--matching", keyboardMatch},
                 usageText},
-        Refusal{
-            "emptyDeviceRoot",
-            {"--device-root", "", "property", "--matching", keyboardMatch, "--set", capsToControl},
-            usageText},
         Refusal{"matchNotJson", withMatch("{VendorID:1}"),
                 matchingName + " ist kein gültiges JSON (Fehler bei Zeichen 2)."},
         Refusal{"matchNumberTooLarge", withMatch(R"({"VendorID":1E777,)" + rest),
                 matchingName + " enthält eine Zahl, die zu groß ist."},
-        Refusal{"matchKeyMissing", withMatch(R"({"VendorID":9610})"),
-                matchingName + " braucht den Schlüssel „ProductID“."},
         Refusal{"matchNegative", withMatch(R"({"VendorID":-1,)" + rest),
                 matchingName + ": „VendorID“ liegt außerhalb von 0 bis 4294967295."},
         Refusal{"matchUnknownKeyShownSafely", withMatch(R"({"A\nB":1})"),
                 matchingName + " enthält den unbekannten Schlüssel „A?B“."},
-        Refusal{"mapUnsupportedKey", withSet(R"({"UserKeyMapping":[],"CapsLockDelayOverride":0})"),
-                "Die Tastenbelegung (--set) enthält den nicht unterstützten Schlüssel "
-                "„CapsLockDelayOverride“."},
         // The second entry, so the count shows.
         Refusal{"mapEntryIncomplete",
                 withSet(mapping(pair(capsLock, leftControl) +
@@ -201,8 +192,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "„HIDKeyboardModifierMappingDst“."},
         Refusal{"mapFloat", withSet(mapping(pair("30064771129.0", leftControl))),
                 firstEntryName + ": „HIDKeyboardModifierMappingSrc“ muss eine ganze Zahl sein."},
-        Refusal{"mapBelowTheKeyboardPage", withSet(mapping(pair("57", leftControl))),
-                firstEntryName + ": 57 in „HIDKeyboardModifierMappingSrc“" + offPage},
         Refusal{"mapPastTheKeyboardPage", withSet(mapping(pair(capsLock, "30064771328"))),
                 firstEntryName + ": 30064771328 in „HIDKeyboardModifierMappingDst“" + offPage},
         Refusal{"mapKeyLinuxLacks", withSet(mapping(pair(capsLock, "30064771075"))),
@@ -240,8 +229,6 @@ TEST(KeymapOnSimulator, OnlyTheHalvernsNodeGetsTheMap) {
   ZEPA_REQUIRE_SIM(sim);
   const auto outcome = keymap(sim, keyboardMatch, capsToControl);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, "");
   EXPECT_EQ(keyMapOf(sim), "39=001d");
   EXPECT_EQ(writtenNodes(sim), std::set<std::string>{"event2"});
 }
@@ -251,7 +238,6 @@ void expectRefused(const zepa::test::SimMount& sim, const zepa::test::ProgramOut
                    const std::string& err) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, err + "\n");
-  EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(writtenNodes(sim), std::set<std::string>{});
 }
 

@@ -89,8 +89,6 @@ TEST_P(Commands, LeaveTheKeyboardAsAsked) {
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, Commands,
     ::testing::Values(
-        Command{"zepaLightingDefaults", "--zepa", "zepa lighting Rollen", 5, "zepa/lighting/report",
-                R"("0b 00 d2 ff 00 00 00 00 00 05 03 00 00 00 aa 55")"},
         Command{"zepaLightingEveryOption", "--zepa",
                 "zepa lighting 10 --color FF8000 --brightness 2 --speed=4 --direction 1 --colorful",
                 5, "zepa/lighting/report", R"("0a ff 80 00 00 00 00 00 01 02 04 01 00 00 aa 55")"},
@@ -103,17 +101,13 @@ INSTANTIATE_TEST_SUITE_P(
                 R"([{"index":1,"key":1,"red":255,"green":0,"blue":0},)"
                 R"({"index":20,"key":20,"red":0,"green":255,"blue":0},)"
                 R"({"index":142,"key":142,"red":1,"green":2,"blue":3}])"},
-        // A modifier target travels as its bit, any other key as its usage.
         Command{"zepaKeysLaterPairWins", "--zepa", "zepa keys a=ff0000 A=0000ff", 18,
                 "zepa/perKeyColors", R"([{"index":56,"key":56,"red":0,"green":0,"blue":255}])"},
+        // A modifier target travels as its bit, any other key as its usage.
         Command{"zepaRemapModifierAndKey", "--zepa", "zepa remap 'caps=Ctrl L' #2=KEY_A", 13,
                 "zepa/baseRemaps",
                 R"([{"index":2,"action":2,"param1":0,"param2":4,"param3":0},)"
                 R"({"index":55,"action":2,"param1":1,"param2":0,"param3":0}])"},
-        Command{"zepaRemapFnLayerEqualsKey", "--zepa", "zepa remap --fn ===", 13, "zepa/fnRemaps",
-                R"([{"index":31,"action":2,"param1":0,"param2":46,"param3":0}])"},
-        Command{"halvernLightingDefaults", "--halvern", "halvern lighting 11", 3,
-                "halvern/effects/10", R"({"effect":11,"brightness":4,"speed":4,"colorful":false})"},
         Command{"halvernLightingEveryOption", "--halvern",
                 "halvern lighting ATMEN --color 102030 --brightness 2 --speed 1 --colorful", 3,
                 "halvern/effects/1", R"({"effect":2,"brightness":2,"speed":1,"colorful":true})"}),
@@ -196,45 +190,21 @@ INSTANTIATE_TEST_SUITE_P(
     Zepactl, Usage,
     ::testing::Values(
         Misuse{"unknownCommand", "blink", "Unbekannter Befehl „blink“."},
-        Misuse{"noCommand", "", "Der Befehl fehlt."},
-        Misuse{"globalOptionTwice", "--device-root / list",
-               "Die Option „--device-root“ ist mehrfach angegeben."},
-        Misuse{"unknownSubcommand", "zepa blink", "Unbekannter Unterbefehl „blink“."},
-        Misuse{"unknownOption", "zepa lighting rolling --colour 00ff00",
-               "Unbekannte Option „--colour“."},
         Misuse{"optionWithoutValue", "zepa lighting rolling --speed",
                "Die Option „--speed“ braucht einen Wert."},
         Misuse{"optionTwice", "halvern lighting wave --speed 1 --speed 2",
                "Die Option „--speed“ ist mehrfach angegeben."},
-        Misuse{"noMode", "zepa lighting", "Der Modus fehlt."},
-        Misuse{"colorTooShort", "zepa lighting rolling --color 00d2f",
-               "Die Farbe „00d2f“ ist ungültig; erwartet werden sechs Hex-Ziffern RRGGBB oder "
-               "#RRGGBB, etwa 00d2ff."},
-        // Inside a byte but outside the keyboard's range: still a bad call, not a keyboard error.
-        Misuse{"brightnessPastHighest", "zepa lighting rolling --brightness 9",
-               "Die Option „--brightness“ erwartet eine Zahl von 0 bis 5, nicht „9“."},
         Misuse{"saveOfTheFnLayer", "zepa remap --fn --save caps=a",
                "„--save“ speichert nur die Grundebene, nicht die Fn-Ebene."},
-        Misuse{"unknownZepaKey", "zepa keys Foo=ff0000",
-               "Unbekannte Taste „Foo“; „zepactl keys“ zeigt alle Namen."},
-        Misuse{"remapWithoutTarget", "halvern remap caps", "„caps“ ist kein Paar QUELLE=ZIEL."},
-        Misuse{"keyWithoutColor", "zepa keys esc", "„esc“ ist kein Paar TASTE=RRGGBB."},
         Misuse{"keyIndexZero", "zepa keys #0=ff0000",
                "Die Tastennummer „#0“ liegt nicht zwischen #1 und #142."},
-        Misuse{"targetNotInTheTable", "zepa remap caps=#14",
-               "Das Ziel „#14“ ist keine Taste der Tastentabelle."},
         Misuse{"dayThatDoesNotExist", "zepa clock --at 2025-02-29T10:00:00",
                "Die Zeit „2025-02-29T10:00:00“ ist ungültig; erwartet wird JJJJ-MM-TTTHH:MM:SS in "
                "Ortszeit."},
-        Misuse{"extraArgument", "list --json extra", "Unerwartetes Argument „extra“."},
         // "--" ends the options, so what follows is a mode name.
         Misuse{"optionsEnded", "zepa lighting -- --colorful",
                "Unbekannter Modus „--colorful“; " + modes},
-        // Echoed arguments cannot steer the terminal or break the line.
-        Misuse{"escapeSequenceEchoed", "zepa lighting \x1b[2J\xff",
-               "Unbekannter Modus „\\x1b[2J\\xff“; " + modes},
-        Misuse{"helpBeforeBadArguments", "zepa keys Foo=1 --help", ""},
-        Misuse{"shortHelp", "halvern remap -h", ""}),
+        Misuse{"helpBeforeBadArguments", "zepa keys Foo=1 --help", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // On a pipe it stays away: the command rows expect nothing on standard error.
@@ -266,12 +236,6 @@ TEST(InProcessProgress, PerKeyColorsCountEveryPause) {
   EXPECT_EQ(p.err.str().find("100 %"), p.err.str().rfind("100 %")) << p.err.str();
 }
 
-TEST(InProcessProgress, RemapsCountEveryPause) {
-  InProcess p;
-  EXPECT_EQ(zepa::cli::run(p.context, zepa::cli::ZEPARemapRequest{{}, true, false}), 0);
-  EXPECT_EQ(p.pauses, zepa::cli::remapPauses);
-}
-
 // A write-back the keyboard stored wrongly is a failure.
 TEST(InProcessVerify, ReportsAMismatch) {
   InProcess p;
@@ -293,7 +257,7 @@ const std::string damagedSettings = "[General]\nhalvernLighting=@Variant(\\0\\0\
 
 // What the application stored, as words: "keys:N" a profile with Esc red and brightness N,
 // "plain:N" one without key colours, "damaged" a profile file that does not decode, "lit" the
-// Halvern breathing, "caps" its Caps Lock to Left Control, "noremaps" an empty Halvern list,
+// Halvern breathing, "noremaps" an empty Halvern list,
 // "manyremaps" more than the kernel takes as one argument, "conf" a damaged settings file.
 void store(const std::string& words, const fs::path& dataHome) {
   fs::create_directories(dataHome);
@@ -319,7 +283,6 @@ void store(const std::string& words, const fs::path& dataHome) {
     if (word == "damaged") std::ofstream(profiles.path().toStdString()) << R"({"id":"no")";
     if (word == "lit")
       settings.setHalvernLighting({zepa::HalvernEffect::breathing, {9, 8, 7}, 3, 2, false});
-    if (word == "caps") settings.setHalvernRemaps({{0x39, zepa::RemapAction::key, 0, 0xE0, 0}});
     if (word == "noremaps") settings.setHalvernRemaps({});
     if (word == "manyremaps")
       settings.setHalvernRemaps(std::vector<zepa::KeyRemap>(
@@ -357,8 +320,6 @@ TEST_P(Restore, ReappliesWhatWasStored) {
   store(row.stored, homesDir / "data" / row.name);
   SimMount sim(words(row.sim));
   ZEPA_REQUIRE_SIM(sim);
-  // zepa-keymap's own line reaches the user when the node the map lives on is gone.
-  if (std::string_view(row.name) == "keymapFails") fs::remove_all(sim.root() / "sys/class/input");
   const auto outcome = run(sim, {"restore"});
   EXPECT_EQ(outcome.status, row.err.empty() ? 0 : 1);
   EXPECT_EQ(outcome.out, row.out);
@@ -366,17 +327,10 @@ TEST_P(Restore, ReappliesWhatWasStored) {
   EXPECT_EQ(writes(sim), row.writes);
 }
 
-// Lighting 5 + per-key 18 + remaps 13; Halvern lighting: read request, configuration, colour.
+// Lighting 5 + per-key 18 + remaps 13; Halvern lighting 3.
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, Restore,
     ::testing::Values(
-        Restored{"everything", "", "keys:4 lit caps",
-                 "ZEPA VX10: Beleuchtung wiederhergestellt\n"
-                 "ZEPA VX10: Einzeltastenfarben wiederhergestellt\n"
-                 "ZEPA VX10: Tastenbelegung wiederhergestellt\n"
-                 "Halvern Corvane Pro 108: Beleuchtung wiederhergestellt\n"
-                 "Halvern Corvane Pro 108: Tastenbelegung wiederhergestellt\n",
-                 "", 5 + 18 + 13 + 3},
         Restored{"nothingStored", "", "",
                  "ZEPA VX10: kein gespeichertes Profil, übersprungen\n" + noHalvernLighting +
                      noHalvernRemaps,
@@ -401,16 +355,12 @@ INSTANTIATE_TEST_SUITE_P(
                  noZepa + noHalvernLighting,
                  "Halvern Corvane Pro 108: Tastenbelegung fehlgeschlagen: Die Tastenbelegung ist "
                  "zu umfangreich, um sie an zepa-keymap zu übergeben.",
-                 0},
-        Restored{"keymapFails", "--halvern", "caps", noZepa + noHalvernLighting,
-                 "Halvern Corvane Pro 108: Tastenbelegung fehlgeschlagen: Keine passende Tastatur "
-                 "gefunden",
                  0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Not taken for "nothing stored", nor replaced; Qt's own English warnings stay off the terminal.
 TEST(RestoreSettings, DamagedAreRefused) {
-  store("caps conf", homesDir / "data/damagedSettings");
+  store("noremaps conf", homesDir / "data/damagedSettings");
   SimMount sim({"--halvern"});
   ZEPA_REQUIRE_SIM(sim);
   const auto outcome = run(sim, {"restore"});
@@ -475,36 +425,37 @@ TEST_P(SaveThenRestore, GivesTheSameKeyboardState) {
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, SaveThenRestore,
     ::testing::Values(
-        SavedChange{"zepaLighting", "--zepa",
-                    "zepa lighting Rollen --color 102030 --speed 1 --save", "zepa/lighting"},
         SavedChange{"zepaKeys", "--zepa", "zepa keys esc=ff0000 pgup=#00ff00 --brightness 3 --save",
                     "zepa/perKeyColors"},
         // Key colours are sent with the profile's brightness, so that is where it is stored.
         SavedChange{"zepaKeysBrightness", "--zepa", "zepa keys esc=ff0000 --brightness 3 --save",
                     "zepa/lighting"},
-        SavedChange{"zepaRemap", "--zepa", "zepa remap caps=a --save", "zepa/baseRemaps"},
         SavedChange{"halvernLighting", "--halvern", "halvern lighting Atmen --color 010203 --save",
                     "halvern/effects/1"},
         SavedChange{"halvernRemap", "--halvern",
                     "halvern remap capslock=KEY_LEFTCTRL esc=caps --save", "halvern/keyMap"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Save, OnlyWhenAsked) {
+// A ZEPA VX10 and homes of its own.
+class OnZepa : public ::testing::Test {
+ protected:
+  void SetUp() override { ZEPA_REQUIRE_SIM(sim); }
   Homes homes;
-  SimMount sim({"--zepa"});
-  ZEPA_REQUIRE_SIM(sim);
+  SimMount sim{{"--zepa"}};
+};
+class Save : public OnZepa {};
+class Profile : public OnZepa {};
+
+TEST_F(Save, OnlyWhenAsked) {
   ASSERT_EQ(run(sim, {"zepa", "lighting", "Rollen"}).status, 0);
   EXPECT_FALSE(fs::exists(homes.profile()));
 }
 
 // A profile that does not decode is the user's data: it is neither replaced nor is the keyboard
 // changed, so the two never disagree.
-TEST(Save, RefusesADamagedProfileBeforeSending) {
-  Homes homes;
+TEST_F(Save, RefusesADamagedProfileBeforeSending) {
   const std::string damaged = R"({"id":"no")";
   writeAll(homes.profile(), damaged);
-  SimMount sim({"--zepa"});
-  ZEPA_REQUIRE_SIM(sim);
   const auto outcome = run(sim, {"zepa", "lighting", "Rollen", "--save"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.err.find("kann nicht gelesen werden"), std::string::npos) << outcome.err;
@@ -512,10 +463,7 @@ TEST(Save, RefusesADamagedProfileBeforeSending) {
   EXPECT_EQ(zepa::test::readText(homes.profile()), damaged);
 }
 
-TEST(Profile, ExportThenImportRestoresTheSameFile) {
-  Homes homes;
-  SimMount sim({"--zepa"});
-  ZEPA_REQUIRE_SIM(sim);
+TEST_F(Profile, ExportThenImportRestoresTheSameFile) {
   ASSERT_EQ(run(sim, {"zepa", "remap", "caps=a", "--save"}).status, 0);
   const std::string stored = zepa::test::readText(homes.profile());
   const fs::path exported = homes.file("exported.json");
@@ -530,29 +478,14 @@ TEST(Profile, ExportThenImportRestoresTheSameFile) {
   EXPECT_EQ(writes(sim), 13);  // the remap only: import stores, restore sends
 }
 
-TEST(Profile, ExportWithoutAStoredProfileFails) {
-  Homes homes;
-  SimMount sim({"--zepa"});
-  ZEPA_REQUIRE_SIM(sim);
+TEST_F(Profile, ExportWithoutAStoredProfileFails) {
   const auto outcome = run(sim, {"profile", "export", homes.file("out.json").string()});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_FALSE(fs::exists(homes.file("out.json")));
 }
 
-TEST(Profile, ImportOfAMissingFileFails) {
-  Homes homes;
-  SimMount sim({"--zepa"});
-  ZEPA_REQUIRE_SIM(sim);
-  const auto outcome = run(sim, {"profile", "import", homes.file("none.json").string()});
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_FALSE(fs::exists(homes.profile()));
-}
-
 // Read no further than the largest profile; what decodes is the stores' part.
-TEST(Profile, ImportOfATooLargeFileKeepsTheStoredProfile) {
-  Homes homes;
-  SimMount sim({"--zepa"});
-  ZEPA_REQUIRE_SIM(sim);
+TEST_F(Profile, ImportOfATooLargeFileKeepsTheStoredProfile) {
   ASSERT_EQ(run(sim, {"zepa", "lighting", "1", "--save"}).status, 0);
   const std::string stored = zepa::test::readText(homes.profile());
   const fs::path file = homes.file("import.json");
@@ -587,8 +520,6 @@ TEST(Diagnose, DescribesEachNodeAndWhyItDoesNotOpen) {
   EXPECT_EQ(node.at("canOpen"), false);
   EXPECT_NE(node.at("problem").get<std::string>().find("keine Berechtigung"), std::string::npos);
   EXPECT_EQ(report.at("udevRules"), json::array({"/etc/udev/rules.d/70-zepa-control.rules"}));
-  EXPECT_EQ(report.at("stores").at(0).at("state"), "fehlt");
-  EXPECT_FALSE(report.at("kernel").get<std::string>().empty());
 }
 
 TEST(Diagnose, SaysInGermanWhatOpensAndWhetherTheStoresDecode) {
@@ -600,7 +531,6 @@ TEST(Diagnose, SaysInGermanWhatOpensAndWhetherTheStoresDecode) {
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("Halvern Corvane Pro 108: /dev/input/event0"), std::string::npos)
       << outcome.out;
-  EXPECT_NE(outcome.out.find("Öffnen: möglich"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find("udev-Regel: 70-zepa-control.rules ist nicht installiert"),
             std::string::npos)
       << outcome.out;
@@ -619,22 +549,16 @@ TEST(List, NamesAKeyboardItCannotOpen) {
       plain.err.starts_with("ZEPA VX10: /dev/hidraw2 kann nicht geöffnet werden: keine "
                             "Berechtigung"))
       << plain.err;
-  const json listed = json::parse(run(sim, {"list", "--json"}).out);
-  EXPECT_EQ(listed.at("keyboards").at(0).at("canOpen"), false);
 }
 
 TEST(Json, QueriesAndKeysHaveTheirDocumentedShape) {
   SimMount sim({"--halvern"});
   ZEPA_REQUIRE_SIM(sim);
-  const json model = json::parse(run(sim, {"halvern", "model", "--json"}).out);
-  EXPECT_EQ(model.at("query"), "model");
-  EXPECT_TRUE(model.at("response").get<std::string>().starts_with("06 82 01"));
   const json verify = json::parse(run(sim, {"halvern", "verify", "--json"}).out);
   EXPECT_EQ(verify.at("unchanged"), true);
   const json keys = json::parse(run(sim, {"keys", "--json"}).out);
   EXPECT_EQ(keys.at("zepa").at(0), json::parse(R"({"index":1,"usage":41,"name":"Esc",)"
                                                R"("linux":"KEY_ESC"})"));
-  EXPECT_EQ(keys.at("zepa").size(), 104u);
 }
 
 }  // namespace
