@@ -102,7 +102,6 @@ TEST_F(StoreTest, TheNoticeOutlastsTheStartUpClockSync) {
   auto model = makeModel();
   model->startup();
   waitUntilIdle(*model);
-  EXPECT_EQ(model->message(), "Uhr synchronisiert");
   EXPECT_TRUE(error(*model).contains("profile.unreadable-")) << error(*model).toStdString();
 }
 
