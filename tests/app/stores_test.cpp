@@ -102,6 +102,7 @@ TEST_F(StoreTest, TheNoticeOutlastsTheStartUpClockSync) {
   auto model = makeModel();
   model->startup();
   waitUntilIdle(*model);
+  ASSERT_EQ(model->message(), "Uhr synchronisiert") << "the start-up run did not happen";
   EXPECT_TRUE(error(*model).contains("profile.unreadable-")) << error(*model).toStdString();
 }
 
