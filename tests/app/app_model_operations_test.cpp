@@ -154,7 +154,7 @@ struct ToolRun {
 
 class KeymapToolRun : public KeymapTool, public ::testing::WithParamInterface<ToolRun> {};
 
-// Its outcome alone decides the error line.
+// Its outcome alone decides the status line.
 TEST_P(KeymapToolRun, DecidesTheStatus) {
   auto model = withTool(GetParam().errorText, GetParam().ending);
   model->setHalvernRemaps({remap(0x39, 0xE0)});
@@ -164,6 +164,7 @@ TEST_P(KeymapToolRun, DecidesTheStatus) {
       std::string(GetParam().ending) == "missing" ? home_.filePath("missing") : tool_;
   const QString expected = QString::fromUtf8(GetParam().error).arg(program);
   EXPECT_EQ(error(*model), expected);
+  EXPECT_EQ(model->message(), expected.isEmpty() ? "Halvern-Tastenbelegung aktiv" : "Fehler");
 }
 
 INSTANTIATE_TEST_SUITE_P(
