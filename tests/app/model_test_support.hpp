@@ -115,6 +115,7 @@ class ModelTest : public ::testing::Test {
     return found;
   }
   QString profilePath() const { return home_.filePath("data/ZEPA Control/profile.json"); }
+  QString settingsPath() const { return home_.filePath("config/ZEPA Control/ZEPA Control.conf"); }
 
   QTemporaryDir home_;
   std::shared_ptr<std::atomic<int>> pauses_ = std::make_shared<std::atomic<int>>(0);

@@ -13,19 +13,18 @@ const KeyRemap escToCaps{0x29, RemapAction::key, 0, 0x39, 0};
 
 class SettingsWriterTest : public ModelTest {
  protected:
-  QString conf() const { return home_.filePath("config/ZEPA Control/ZEPA Control.conf"); }
-  void holdFirstWrite() { writeFile(conf() + ".lock", ""); }
+  void holdFirstWrite() { writeFile(settingsPath() + ".lock", ""); }
 };
 
 TEST_F(SettingsWriterTest, ReadsSeeQueuedWritesBeforeTheyReachTheFile) {
-  writeFile(conf(), "[General]\nautoApply=false\n");
+  writeFile(settingsPath(), "[General]\nautoApply=false\n");
   holdFirstWrite();
   SettingsStore store(SettingsStore::Writes::background);
   store.setAutoApply(true);
   store.setHalvernRemaps({capsToControl});
   EXPECT_TRUE(store.autoApply());
   EXPECT_EQ(store.halvernRemaps(), std::vector{capsToControl});
-  EXPECT_EQ(readFile(conf()), "[General]\nautoApply=false\n") << "written on this thread";
+  EXPECT_EQ(readFile(settingsPath()), "[General]\nautoApply=false\n") << "written on this thread";
 }
 
 TEST_F(SettingsWriterTest, QueuedWritesLandInOrderAndTheLastWins) {
@@ -62,7 +61,7 @@ TEST_F(SettingsWriterTest, QuittingTheApplicationWaitsForQueuedWrites) {
   model.setHalvernRemaps({capsToControl});
   model.saveHalvernRemaps();
   app.reset();
-  const std::string text = readFile(conf());
+  const std::string text = readFile(settingsPath());
   EXPECT_NE(text.find("autoApply=true"), std::string::npos) << text;
   EXPECT_NE(text.find("halvernRemaps="), std::string::npos) << text;
 }
