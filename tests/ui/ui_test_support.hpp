@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QStringList>
 #include <QWidget>
-#include <initializer_list>
 #include <memory>
 
 #include "tests/app/model_test_support.hpp"
@@ -36,10 +35,10 @@ class ViewTest : public test::ModelTest {
     return find<QLabel>(root, label)->text();
   }
   // Which of the named widgets are enabled, in the given order.
-  static QStringList enabledOf(const QWidget& root, std::initializer_list<const char*> names) {
+  static QStringList enabledOf(const QWidget& root, const QStringList& names) {
     QStringList list;
-    for (const char* name : names)
-      if (find(root, name)->isEnabled()) list << QLatin1String(name);
+    for (const QString& name : names)
+      if (find(root, name.toLatin1().constData())->isEnabled()) list << name;
     return list;
   }
   static void click(const QObject& root, const char* button) {
