@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zepactl restore --watch against zepa-sim, with a private D-Bus daemon standing in for the
-// system bus: it restores at start and again when logind announces the end of sleep.
+// system bus: it restores at start, again when logind announces the end of sleep, and not on
+// a look-alike signal from anyone else.
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
@@ -27,8 +28,8 @@ void emitPrepareForSleep(QDBusConnection& bus, bool sleeping) {
   ASSERT_TRUE(bus.send(signal));
 }
 
-// A bus daemon of its own, whose session rules let any connection own any name, so the test's
-// connection can be logind.
+// A bus daemon of its own, whose session rules let any connection own any name, so one of the
+// test's connections can be logind.
 class RestoreWatch : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,6 +49,9 @@ class RestoreWatch : public ::testing::Test {
     }
   }
 
+  QDBusConnection connect(const QString& connectionName) {
+    return QDBusConnection::connectToBus(address_, connectionName);
+  }
   void startWatch(const SimMount& sim) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address_);
@@ -76,16 +80,33 @@ class RestoreWatch : public ::testing::Test {
   QString output_;
 };
 
+// A look-alike signal from anyone else is ignored; logind's own brings the second restore.
 TEST_F(RestoreWatch, RestoresAtStartAndAfterLogindAnnouncesTheResume) {
   SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
-  QDBusConnection logind = QDBusConnection::connectToBus(address_, "logind");
+  QDBusConnection logind = connect("logind");
   ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+  QDBusConnection impostor = connect("impostor");
   startWatch(sim);
   ASSERT_EQ(restoresAfter(1, 15000), 1) << output_.toStdString();
+  emitPrepareForSleep(impostor, false);
+  // Longer than the watch waits before restoring.
+  EXPECT_EQ(restoresAfter(2, 4000), 1) << "restored on the impostor's signal";
   emitPrepareForSleep(logind, true);
   emitPrepareForSleep(logind, false);
   EXPECT_EQ(restoresAfter(2, 15000), 2) << output_.toStdString();
+}
+
+TEST(RestoreWatchBus, UnreachableBusIsAGermanFailure) {
+  QProcess watcher;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zepa-test-bus");
+  watcher.setProcessEnvironment(environment);
+  watcher.start(QStringLiteral(ZEPA_BIN_DIR "/zepactl"), {"restore", "--watch"});
+  ASSERT_TRUE(watcher.waitForFinished(10000));
+  EXPECT_EQ(watcher.exitCode(), 1);
+  EXPECT_TRUE(
+      watcher.readAllStandardError().startsWith("zepactl: Der Systembus ist nicht erreichbar"));
 }
 
 }  // namespace
