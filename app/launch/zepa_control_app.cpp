@@ -12,6 +12,7 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "app/views/app_style.hpp"
 #include "app/views/symbols.hpp"
 #include "protocol/version.hpp"
 
@@ -111,6 +112,7 @@ int runZEPAControl(int argc, char** argv) {
   QApplication::setApplicationVersion(
       QString::fromUtf8(projectVersion.data(), static_cast<qsizetype>(projectVersion.size())));
   QGuiApplication::setDesktopFileName(QStringLiteral("zepa-control"));
+  QApplication::setStyle(new AppStyle);
   installGermanQtTranslations();
 
   ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options);
