@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QStyleOption>
+#include <utility>
 
 namespace zepa {
 
@@ -69,8 +70,8 @@ void AppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* optio
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     return;
   }
-  // Fusion's frame, drawn instead of read from its picture: a faint rounded line around a
-  // fainter tint, starting below the title.
+  // Fusion's frame, drawn instead of read from its picture: a faint line with softened
+  // corners around a fainter tint, starting below the title. Whole pixels only, as the picture.
   const auto* box = qobject_cast<const QGroupBox*>(widget);
   const bool untitled = box && !box->isCheckable() && box->title().isEmpty();
   constexpr int belowTitle = 3;
@@ -78,16 +79,24 @@ void AppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* optio
       untitled ? belowTitle
                : qMax(pixelMetric(PM_ExclusiveIndicatorHeight), option->fontMetrics.height()) +
                      belowTitle;
-  const QRectF frame = QRectF(option->rect.adjusted(0, top, 0, 0)).adjusted(1.5, 1.5, -0.5, -0.5);
-  painter->save();
-  painter->setRenderHint(QPainter::Antialiasing);
-  painter->setPen(QColor(117, 117, 117, 50));
-  painter->setBrush(QColor(0, 0, 0, 3));
-  painter->drawRoundedRect(frame, 1.5, 1.5);
-  painter->setPen(QColor(0, 0, 0, 4));
-  painter->setBrush(Qt::NoBrush);
-  painter->drawRoundedRect(frame.adjusted(1, 1, -1, -1), 1, 1);
-  painter->restore();
+  const QRect line = option->rect.adjusted(1, top + 1, 0, 0);
+  const QRect shade = line.adjusted(1, 1, -1, -1);
+  const QColor lineColor(117, 117, 117, 50);
+  const QColor shadeColor(0, 0, 0, 7);
+  painter->fillRect(shade.adjusted(1, 1, -1, -1), QColor(0, 0, 0, 3));
+  for (const auto& [rect, color] : {std::pair{line, lineColor}, std::pair{shade, shadeColor}}) {
+    painter->fillRect(rect.left() + 1, rect.top(), rect.width() - 2, 1, color);
+    painter->fillRect(rect.left() + 1, rect.bottom(), rect.width() - 2, 1, color);
+    painter->fillRect(rect.left(), rect.top() + 1, 1, rect.height() - 2, color);
+    painter->fillRect(rect.right(), rect.top() + 1, 1, rect.height() - 2, color);
+  }
+  const auto corners = [painter](const QRect& rect, const QColor& color) {
+    for (const QPoint& point :
+         {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight()})
+      painter->fillRect(QRect(point, QSize(1, 1)), color);
+  };
+  corners(line, QColor(39, 39, 39, 13));
+  corners(shade, QColor(90, 90, 90, 31));
 }
 
 }  // namespace zepa

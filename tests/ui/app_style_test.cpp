@@ -46,14 +46,14 @@ int largestChannelDifference(const QImage& a, const QImage& b) {
 
 class GroupBoxFrame : public ::testing::TestWithParam<const char*> {};
 
-// A frame drawn a line off, or not at all, differs by far more than the rounding of its
+// A frame drawn a line off, or not at all, differs by far more than the shading of its
 // corners.
 TEST_P(GroupBoxFrame, LooksLikeFusions) {
   std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
   AppStyle style;
   EXPECT_LE(largestChannelDifference(groupBoxIn(*fusion, QLatin1String(GetParam())),
                                      groupBoxIn(style, QLatin1String(GetParam()))),
-            16);
+            8);
 }
 
 INSTANTIATE_TEST_SUITE_P(AppStyle, GroupBoxFrame, ::testing::Values("Hauptbeleuchtung", ""),
