@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -91,9 +90,6 @@ struct Sequence {
 const Sequence zepaSequences[] = {
     {"dataWithoutHeader", beginCommand + rollingReport + applyCommand + endCommand,
      "data without header", R"({"/lighting":null})"},
-    {"applyBeforeAllData",
-     beginCommand + block("11 00 00 00 00 00 00 09", {{220, "02 00 29 00"}}, 8) + applyCommand,
-     "wrong count: 8 of 9", R"({"/baseRemaps":[]})"},
     {"endWithoutApply", beginCommand + lightingHeader + rollingReport + endCommand,
      "end without apply", R"({"/lighting":null})"},
     {"lightingWithoutTrailer",
