@@ -105,6 +105,7 @@ const Case cases[] = {
      "", [](auto& d) { d.setRemaps(capsAndEsc, false); }},
     // Settings are checked before anything is opened or sent.
     {"brightness 6", {}, badLighting, light(LightingMode::rolling, 6, 0, 0)},
+    {"direction 2", {}, badLighting, light(LightingMode::rolling, 5, 5, 2)},
     {"per-key brightness 6", {}, "Helligkeit muss 0–5 sein.", perKeyAt(6)},
     // An out-of-range part from the calendar must not wrap into a plausible byte.
     {"year 2256", {}, badDate, syncClock, {2256, 3, 9, 14, 5, 7, 1}},
