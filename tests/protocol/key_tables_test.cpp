@@ -50,10 +50,7 @@ std::string nameAt(int index) {
 
 TEST(ZEPAKeyMap, LooksUpByIndex) {
   EXPECT_EQ(nameAt(1), "Esc");
-  EXPECT_EQ(nameAt(123), "Num +");
   EXPECT_EQ(nameAt(35), "(none)");  // a gap in the grid
-  EXPECT_EQ(nameAt(0), "(none)");
-  EXPECT_EQ(nameAt(124), "(none)");
 }
 
 int indexOf(const char* name) {
@@ -61,12 +58,10 @@ int indexOf(const char* name) {
   return key ? key->index : -1;
 }
 
-// Any case, but no trimming.
+// Any case (the folding is lowercased's test), but no trimming.
 TEST(ZEPAKeyMap, LooksUpByName) {
-  EXPECT_EQ(indexOf("LeerTaste"), 94);
   EXPECT_EQ(indexOf("MENÜ"), 97);
   EXPECT_EQ(indexOf(" Esc"), -1);
-  EXPECT_EQ(indexOf(""), -1);
 }
 
 TEST(ZEPAKeyMap, ModifierBits) {
@@ -91,8 +86,7 @@ TEST(KeyNames, LowercasedKeepsWhatIsNotUtf8) {
 }
 
 TEST(LinuxKeycodes, LookUp) {
-  EXPECT_EQ(hid::linuxKeycode(0x04), 30);   // KEY_A, the first
-  EXPECT_EQ(hid::linuxKeycode(0xFF), 240);  // KEY_UNKNOWN, the last
+  EXPECT_EQ(hid::linuxKeycode(0x04), 30);  // KEY_A
   EXPECT_EQ(hid::linuxKeycode(0x03), std::nullopt);
 }
 

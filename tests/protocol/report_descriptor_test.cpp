@@ -74,7 +74,6 @@ INSTANTIATE_TEST_SUITE_P(
         Descriptor{"LongItemSkipped", "fe 04 aa 01 02 03 04 05 01 09 06 a1 01 c0", 1, 6, 0, ""},
         Descriptor{"PopWithoutPush", "b4 " + bootKeyboard, {}, {}, 0, ""},
         Descriptor{"ReportIdZero", "85 00 75 08 95 40 b1 02", {}, {}, 0, ""},
-        Descriptor{"EndWithoutCollection", "c0 c0 " + consumer, 0xc, 1, 1, "03"},
         Descriptor{"ReservedItemType", "0c 1d ff " + consumer, 0xc, 1, 1, "03"},
         Descriptor{"SixteenPushes", repeated("a4", 16) + repeated("b4", 16) + bootKeyboard, 1, 6, 0,
                    "00"},
