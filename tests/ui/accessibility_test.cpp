@@ -5,7 +5,6 @@
 #include <set>
 #include <string>
 
-#include "app/views/calibration_view.hpp"
 #include "app/views/content_view.hpp"
 #include "app/views/main_window.hpp"
 #include "app/views/per_key_view.hpp"
