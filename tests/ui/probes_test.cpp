@@ -71,7 +71,6 @@ TEST_F(ProbeRun, AResultItCannotWriteEndsInAnError) {
   ZEPA_REQUIRE_SIM(sim);
   launch(sim, {"--halvern-probe-file", "missing/probe.txt"});
   expectExit(1);
-  EXPECT_TRUE(app_.readAllStandardError().contains("konnte nicht geschrieben werden"));
 }
 
 // The bundled copy is what the installation steps pipe into place; that these options need no
