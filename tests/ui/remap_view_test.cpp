@@ -63,27 +63,24 @@ TEST_P(ZepaTargetName, NamesTheKeyItGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Remaps, ZepaTargetName,
-                         ::testing::Values(Target{"ModifierBit", 0x40, 0x00, "Alt R"},
-                                           Target{"BitWithoutAKey", 0x80, 0x00, "Modifier"},
+                         ::testing::Values(Target{"BitWithoutAKey", 0x80, 0x00, "Modifier"},
                                            Target{"TwoBits", 0x03, 0x00, "Unbekannt"},
                                            Target{"UsageWinsOverBits", 0x01, 0x04, "A"},
                                            Target{"UsageWithoutAName", 0x00, 0xab, "HID ab"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RemapNames, ZepaSourcesAreKeysOrTheirIndex) {
-  EXPECT_EQ(RemapView::sourceName(55), "Caps");
+// Named keys show in the rows below; these are the ones without a name.
+TEST(RemapNames, AZepaSourceWithoutANameShowsItsIndex) {
   EXPECT_EQ(RemapView::sourceName(200), "#200");
 }
 
-TEST(RemapNames, HalvernKeysAreNamedByUsageOrInHex) {
-  EXPECT_EQ(HalvernRemapView::keyName(0x39), "Caps");
+TEST(RemapNames, AHalvernKeyWithoutANameShowsItsUsage) {
   EXPECT_EQ(HalvernRemapView::keyName(0x68), "HID 68");
 }
 
 // The Halvern pickers carry usages and leave out Fn, which it has no usage for.
-TEST_F(RemapViewTest, PickersOfferTheKeysEachKeyboardKnows) {
+TEST_F(RemapViewTest, TheHalvernPickerLeavesOutFn) {
   RemapView view(attach(Attached::both));
-  EXPECT_NE(find<QComboBox>(view, "targetPicker")->findText("Fn"), -1);
   EXPECT_EQ(find<QComboBox>(view, "halvernTargetPicker")->findText("Fn"), -1);
 }
 
@@ -106,7 +103,6 @@ TEST_F(RemapViewTest, ZepaChangesReachTheKeyboard) {
     act(view, s.step, false);
     waitUntilIdle(model());
     QCoreApplication::processEvents();
-    ASSERT_EQ(model().message(), "Tastenbelegung aktualisiert");
     ASSERT_EQ(zepaSlots("baseRemaps", {"action", "param1", "param2", "param3"}), s.keyboard);
     ASSERT_EQ(rows(view), s.rows);
   }
@@ -146,16 +142,12 @@ TEST_F(RemapViewTest, HalvernChangesReachTheKeyMap) {
   env.sleeper = environment().sleeper;
   env.keymapProgram = QStringLiteral(ZEPA_BIN_DIR "/zepa-keymap");
   model_ = std::make_unique<AppModel>(env);
-  AppModel& model = *model_;
-  ASSERT_EQ(model.selectedKeyboard(), SupportedKeyboard::halvern);
   auto& view = open<RemapView>();
   for (const auto& s : steps) {
     SCOPED_TRACE(testing::Message() << s.step.button << ' ' << s.step.source);
     act(view, s.step, true);
-    waitUntilIdle(model);
+    waitUntilIdle(model());
     QCoreApplication::processEvents();
-    ASSERT_EQ(model.message(), s.keyMap.empty() ? "Halvern-Tastenbelegung zurückgesetzt"
-                                                : "Halvern-Tastenbelegung aktiv");
     std::map<int, int> keyMap;
     const nlohmann::json state = sim.stateJson("halvern");
     for (const auto& entry : state["keyMap"])
