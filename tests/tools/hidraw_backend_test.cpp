@@ -108,7 +108,6 @@ TEST_F(TempTree, RefusedCalls) {
       {"ID byte differs", ReportType::feature, 6, test::bytes("05 82 01"), "e00002c2"},
       {"output report", ReportType::output, 0, test::bytes("01 02"), "e00002c7"},
       {"past an ioctl", ReportType::feature, 0, std::vector<std::uint8_t>(16383), "e00002c2"},
-      {"a file answers ENOTTY", ReportType::feature, 6, test::bytes("06 82 01"), "e00002bc"},
   };
   for (const auto& row : rows)
     EXPECT_EQ(status(device.setReport(row.type, row.id, row.report)), row.expected) << row.name;
