@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "tests/support/child_process.hpp"
+#include "tests/support/report_bytes.hpp"
 #include "tests/support/sim_mount.hpp"
 
 namespace {
 
+using zepa::test::PrintTo;
 using zepa::test::ProgramOutcome;
 using zepa::test::SimMount;
 
@@ -25,10 +27,6 @@ struct HeldNode {
   const char* node;
   std::vector<std::string> args;  // after --device-root
 };
-
-void PrintTo(const HeldNode& row, std::ostream* out) {
-  *out << row.name;
-}
 
 class ExclusiveUse : public ::testing::TestWithParam<HeldNode> {};
 

@@ -5,11 +5,15 @@
 #include <stdio.h>
 
 #include <algorithm>
-#include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/report_bytes.hpp"
+
 namespace {
+
+using zepa::test::PrintTo;
 
 // Single quotes for bash.
 std::string shellQuoted(const std::string& word) {
@@ -36,22 +40,17 @@ std::vector<std::string> candidates(const std::vector<std::string>& words) {
   }
   if (pclose(bash) != 0) return {"<bash failed>"};
   std::vector<std::string> lines;
-  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-       start = end + 1) {
-    if (end > start) lines.push_back(text.substr(start, end - start));
-  }
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
   return lines;
 }
 
 struct Completion {
-  const char* label;
+  const char* name;
   std::vector<std::string> words;  // the last one is being completed
   std::string offered;
 };
-
-void PrintTo(const Completion& row, std::ostream* out) {
-  *out << row.label;
-}
 
 class BashCompletion : public ::testing::TestWithParam<Completion> {};
 
@@ -71,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         Completion{"keySource", {"zepa", "keys", "caps"}, "capslock="},
         // The kernel knows F13; the Halvern's key map can take it.
         Completion{"halvernKey", {"halvern", "remap", "esc=f1"}, "esc=f13"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BashCompletion, OffersNoZepaKeyTheKeyboardLacks) {
   const auto offered = candidates({"zepa", "keys", "f1"});
