@@ -21,17 +21,12 @@ using test::PrintTo;
 
 using test::hex;
 using test::report;
-using Operation = std::function<std::string(HalvernDevice&)>;
+using Operation = std::function<void(HalvernDevice&)>;
 
-const Operation query = [](HalvernDevice& d) {
-  return std::to_string(d.queryModel().response.size());
-};
-const Operation verify = [](HalvernDevice& d) {
-  return d.verifyUnchangedConfigWrite() ? "same" : "changed";
-};
+const Operation query = [](HalvernDevice& d) { d.queryModel(); };
+const Operation verify = [](HalvernDevice& d) { d.verifyUnchangedConfigWrite(); };
 const Operation aurora = [](HalvernDevice& d) {
   d.setLighting({HalvernEffect::aurora, {9, 8, 7}, 2, 1, true});
-  return "done";
 };
 
 // The stored block's bytes that differ from `before`, by their position in the report.
@@ -51,10 +46,8 @@ const std::vector<std::uint8_t> block;  // the configuration write-back: what th
 struct Row {
   const char* name;
   Operation run;
-  std::string outcome, kinds;  // "SGSS": the writes and reads the keyboard answered
   std::vector<std::vector<std::uint8_t>> writes;
   std::map<std::size_t, std::string> changed;  // block bytes changed
-  std::string color;                           // the colour the keyboard holds
 };
 
 class HalvernDeviceOnSim : public ::testing::TestWithParam<Row> {};
@@ -67,42 +60,29 @@ TEST_P(HalvernDeviceOnSim, OperationReachesTheKeyboard) {
   ZEPA_REQUIRE_SIM(sim);
   const std::string before = sim.stateJson("halvern")["configBlock"];
   HalvernDevice device(hid::makeHidrawBackend(sim.root()), [](auto) {});
-  EXPECT_EQ(row.run(device), row.outcome);
-  const auto state = sim.stateJson("halvern");
-  const std::string after = state["configBlock"];
-  std::string kinds;
+  row.run(device);
+  const std::string after = sim.stateJson("halvern")["configBlock"];
   std::vector<std::string> written, expected;
-  for (const auto& entry : sim.readLog()) {
-    kinds += entry.op.substr(0, 1);
+  for (const auto& entry : sim.readLog())
     if (entry.op == "SET") written.push_back(hex(entry.bytes));
-  }
   for (const auto& write : row.writes)
     expected.push_back(write.empty() ? hex(report("06 04 00 00 01 00 80 00 " + after, 520))
                                      : hex(write));
-  EXPECT_EQ(kinds, row.kinds);
   EXPECT_EQ(written, expected);
   EXPECT_EQ(changes(before, after), row.changed);
-  EXPECT_EQ(state["color"].dump(), row.color);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    , HalvernDeviceOnSim,
-    ::testing::Values(Row{"queryModel", query, "14", "SG", {modelQuery}, {}, "null"},
-                      Row{"verifyUnchangedConfigWrite",
-                          verify,
-                          "same",
-                          "SGSSG",
-                          {configRead, block, configRead},
-                          {},
-                          "null"},
-                      Row{"setLighting_aurora",
-                          aurora,
-                          "done",
-                          "SGSS",
-                          {configRead, block, colour},
-                          {{17, "00"}, {18, "0b"}, {86, "02"}, {87, "17"}},
-                          R"({"blue":7,"green":8,"red":9})"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(, HalvernDeviceOnSim,
+                         ::testing::Values(Row{"queryModel", query, {modelQuery}, {}},
+                                           Row{"verifyUnchangedConfigWrite",
+                                               verify,
+                                               {configRead, block, configRead},
+                                               {}},
+                                           Row{"setLighting_aurora",
+                                               aurora,
+                                               {configRead, block, colour},
+                                               {{17, "00"}, {18, "0b"}, {86, "02"}, {87, "17"}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zepa

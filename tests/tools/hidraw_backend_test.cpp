@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -36,18 +35,12 @@ TEST(IOReturnFromErrno, WireErrorIsAnIOError) {
   EXPECT_EQ(status(ioReturnFromErrno(EPROTO)), "e00002ca");
 }
 
-// "page usage max-feature-size" in hex, "-" for a missing value, one entry per device.
+// Each device's primary usage, "-" for one whose descriptor is gone.
 std::string describe(const std::vector<std::unique_ptr<Device>>& devices) {
   std::string text;
   for (const auto& device : devices) {
-    std::string words;
-    for (const char* key : {"PrimaryUsagePage", "PrimaryUsage", "MaxFeatureReportSize"}) {
-      const auto value = device->property(key);
-      char number[20] = "-";
-      if (value) std::snprintf(number, sizeof number, "%llx", static_cast<long long>(*value));
-      words += (words.empty() ? "" : " ") + std::string(number);
-    }
-    text += (text.empty() ? "" : ", ") + words;
+    const auto usage = device->property("PrimaryUsage");
+    text += (text.empty() ? "" : " ") + (usage ? std::to_string(*usage) : "-");
   }
   return text;
 }
@@ -84,8 +77,7 @@ TEST_F(TempTree, DiscoveryListsMatchingNodesInNumericOrder) {
       std::ofstream(device / "report_descriptor", std::ios::binary)
           .write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
   }
-  EXPECT_EQ(describe(makeHidrawBackend(root_)->copyDevices(0x0C45, 0x800A)),
-            "ff13 1 40, ff13 2 40, ff13 3 40, ff13 8 40, - - -");
+  EXPECT_EQ(describe(makeHidrawBackend(root_)->copyDevices(0x0C45, 0x800A)), "1 2 3 8 -");
   EXPECT_EQ(describe(makeHidrawBackend(root_ / "absent")->copyDevices(0x0C45, 0x800A)), "");
 }
 
@@ -116,7 +108,6 @@ TEST_F(TempTree, RefusedCalls) {
       {"ID byte differs", ReportType::feature, 6, test::bytes("05 82 01"), "e00002c2"},
       {"output report", ReportType::output, 0, test::bytes("01 02"), "e00002c7"},
       {"past an ioctl", ReportType::feature, 0, std::vector<std::uint8_t>(16383), "e00002c2"},
-      {"a file answers ENOTTY", ReportType::feature, 6, test::bytes("06 82 01"), "e00002bc"},
   };
   for (const auto& row : rows)
     EXPECT_EQ(status(device.setReport(row.type, row.id, row.report)), row.expected) << row.name;

@@ -71,7 +71,6 @@ class FakeSysfs {
 // vendor's device behind it and a Bluetooth device claiming the ZEPA's IDs.
 void buildTree(const fs::path& root) {
   FakeSysfs sys(root);
-  sys.usbDevice(pci, "1d6b", "0002");
   // ZEPA VX10: boot keyboard and configuration.
   sys.usbDevice(pci + "/1-1", "0c45", "800a");
   sys.usbInterface(pci + "/1-1/1-1:1.0", "03", "01");
@@ -88,13 +87,10 @@ void buildTree(const fs::path& root) {
   sys.hid(pci + "/1-2/1-2:1.2", "0003:258A:010C.0006", 5, 6);
   // A hub reporting the ZEPA's IDs; behind it another vendor's device.
   sys.usbDevice(pci + "/1-3", "0c45", "800a");
-  sys.usbInterface(pci + "/1-3/1-3:1.0", "09", "01");
   sys.usbDevice(pci + "/1-3/1-3.1", "1234", "5678");
   sys.usbInterface(pci + "/1-3/1-3.1/1-3.1:1.0", "03", "00");
   sys.hid(pci + "/1-3/1-3.1/1-3.1:1.0", "0003:1234:5678.0007", 6, 7);
   // Bluetooth: the HID device hangs off the controller's connection, bus 0005.
-  sys.usbDevice(pci + "/1-4", "8087", "0029");
-  sys.usbInterface(pci + "/1-4/1-4:1.0", "e0", "01");
   sys.device(pci + "/1-4/1-4:1.0/bluetooth/hci0", "bluetooth", "DEVTYPE=host\n", "class");
   sys.device(pci + "/1-4/1-4:1.0/bluetooth/hci0/hci0:256", "bluetooth", "DEVTYPE=link\n", "class");
   sys.hid(pci + "/1-4/1-4:1.0/bluetooth/hci0/hci0:256", "0005:0C45:800A.0009", 8, 9);

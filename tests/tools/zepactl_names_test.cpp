@@ -15,7 +15,7 @@ using namespace zepa;
 using namespace zepa::cli;
 using test::PrintTo;
 
-// What a name stands for: a mode's or effect's raw value, a key's index or usage; or nothing.
+// What a name stands for: a mode's raw value, a key's index or usage; or nothing.
 struct Name {
   const char* name;
   std::optional<int> (*lookup)(std::string_view);
@@ -28,8 +28,8 @@ std::optional<int> raw(std::string_view given) {
   const auto value = named(given);
   return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
-constexpr auto mode = raw<lightingModeNamed>, effect = raw<halvernEffectNamed>,
-               zepaKey = raw<zepaKeyNamed>, halvernKey = raw<halvernUsageNamed>;
+constexpr auto mode = raw<lightingModeNamed>, zepaKey = raw<zepaKeyNamed>,
+               halvernKey = raw<halvernUsageNamed>;
 
 class Names : public ::testing::TestWithParam<Name> {};
 
@@ -49,8 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
         Name{"modePastHighest", mode, "20", none},
         Name{"modeCliNameInAnyCase", mode, "staticcolor", int(LightingMode::staticColor)},
         Name{"modeEszettSpelledOut", mode, "nach aussen", int(LightingMode::outward)},
-        // A ZEPA mode's German name is not an effect.
-        Name{"effectOtherKeyboardsName", effect, "Rollen", none},
         // Umlaut folding both ways: the table says "Menü".
         Name{"keyWithoutUmlaut", zepaKey, "menu", 97},
         Name{"keyUmlautSpelledOut", zepaKey, "MENUE", 97},
