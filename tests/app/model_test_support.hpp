@@ -15,7 +15,6 @@
 
 #include "app/model/app_model.hpp"
 #include "app/model/unreadable_file.hpp"
-#include "protocol/halvern_device.hpp"
 #include "protocol/zepa_device.hpp"
 #include "tests/support/report_bytes.hpp"
 #include "tools/sim/in_process_backend.hpp"

@@ -16,8 +16,6 @@
 
 namespace {
 
-using zepa::test::SimMount;
-
 const QString restored = QStringLiteral("ZEPA VX10: Tastenbelegung wiederhergestellt\n");
 
 void emitPrepareForSleep(QDBusConnection& bus, bool sleeping) {
@@ -49,7 +47,7 @@ class RestoreWatch : public ::testing::Test {
     }
   }
 
-  void startWatch(const SimMount& sim) {
+  void startWatch(const zepa::test::SimMount& sim) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address_);
     environment.insert("XDG_DATA_HOME", home_.filePath("data"));
@@ -79,7 +77,7 @@ class RestoreWatch : public ::testing::Test {
 
 // A look-alike signal from anyone else is ignored; logind's own brings the second restore.
 TEST_F(RestoreWatch, RestoresAtStartAndAfterLogindAnnouncesTheResume) {
-  SimMount sim({"--zepa"});
+  zepa::test::SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
   QDBusConnection logind = QDBusConnection::connectToBus(address_, "logind");
   ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));

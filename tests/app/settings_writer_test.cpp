@@ -13,12 +13,14 @@ const KeyRemap escToCaps{0x29, RemapAction::key, 0, 0x39, 0};
 
 class SettingsWriterTest : public ModelTest {
  protected:
-  void holdFirstWrite() { writeFile(settingsPath() + ".lock", ""); }
+  void SetUp() override {
+    ModelTest::SetUp();
+    writeFile(settingsPath() + ".lock", "");  // holds the first write back
+  }
 };
 
 TEST_F(SettingsWriterTest, ReadsSeeQueuedWritesBeforeTheyReachTheFile) {
   writeFile(settingsPath(), "[General]\nautoApply=false\n");
-  holdFirstWrite();
   SettingsStore store(SettingsStore::Writes::background);
   store.setAutoApply(true);
   EXPECT_TRUE(store.autoApply());
@@ -26,7 +28,6 @@ TEST_F(SettingsWriterTest, ReadsSeeQueuedWritesBeforeTheyReachTheFile) {
 }
 
 TEST_F(SettingsWriterTest, QueuedWritesLandInOrderAndTheLastWins) {
-  holdFirstWrite();
   {
     SettingsStore store(SettingsStore::Writes::background);
     store.setHalvernRemaps({capsToControl});
@@ -40,7 +41,6 @@ TEST_F(SettingsWriterTest, QueuedWritesLandInOrderAndTheLastWins) {
 }
 
 TEST_F(SettingsWriterTest, ARemovalQueuedAfterAWriteReadsAsAbsentAtOnce) {
-  holdFirstWrite();
   SettingsStore store(SettingsStore::Writes::background);
   store.setCustomEffectNames({{4, "Wellen"}});
   store.remove(SettingsStore::customEffectNamesKey);
@@ -49,7 +49,6 @@ TEST_F(SettingsWriterTest, ARemovalQueuedAfterAWriteReadsAsAbsentAtOnce) {
 
 // What the program does after its event loop ends: the application goes, and with it the model.
 TEST_F(SettingsWriterTest, QuittingTheApplicationWaitsForQueuedWrites) {
-  holdFirstWrite();
   auto app = std::make_unique<ZEPAControlApp>(environment(), LaunchOptions{});
   AppModel& model = app->model();
   model.setAutoApply(true);
