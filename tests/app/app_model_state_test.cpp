@@ -14,13 +14,12 @@ TEST_F(ModelTest, LaunchTakesTheStoredProfileAndSettings) {
   writeFile(profilePath(), encodeProfile(evening));
   const HalvernLightingConfig wave{HalvernEffect::wave, RGBColor{4, 5, 6}, 2, 1, false};
   settings().setValue("halvernLighting", QByteArray::fromStdString(encodeHalvernLighting(wave)));
-  settings().setValue(
-      "halvernRemaps",
-      QByteArray(R"([{"sourceIndex":57,"action":2,"param1":0,"param2":224,"param3":0}])"));
+  const KeyRemap capsToControl{0x39, RemapAction::key, 0, 0xE0, 0};
+  settings().setValue("halvernRemaps", QByteArray::fromStdString(encodeKeyRemaps({capsToControl})));
   auto model = makeModel();
   EXPECT_EQ(AppModel::colorValue(model->selectedColor()), (RGBColor{1, 2, 3}));
   EXPECT_EQ(AppModel::colorValue(model->halvernSelectedColor()), (RGBColor{4, 5, 6}));
-  EXPECT_EQ(model->halvernRemaps().size(), 1u);
+  EXPECT_EQ(model->halvernRemaps(), std::vector{capsToControl});
   EXPECT_EQ(readFile(profilePath()), encodeProfile(evening));
 }
 
@@ -92,10 +91,9 @@ TEST_P(NamingTest, RecordsTheEffectTheNameShows) {
   model_->setCustomEffectName(QString::fromUtf8(GetParam().typed), GetParam().id);
   const auto name = model_->customEffectNames().find(GetParam().id);
   EXPECT_EQ(name == model_->customEffectNames().end() ? "" : name->second, GetParam().kept);
-  const auto mode = model_->effectSemanticMap().find(GetParam().id);
-  EXPECT_EQ(
-      mode == model_->effectSemanticMap().end() ? std::nullopt : std::optional<int>(mode->second),
-      GetParam().mode);
+  const EffectSemanticMap& modes = model_->effectSemanticMap();
+  EXPECT_EQ(modes.contains(GetParam().id) ? modes.at(GetParam().id) : std::optional<int>(),
+            GetParam().mode);
   EXPECT_EQ(stored("customEffectNames"), encodeEffectNames(model_->customEffectNames()));
 }
 
