@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "app/model/profile_store.hpp"
+#include "tests/support/child_process.hpp"
 #include "tests/support/sim_mount.hpp"
 
 namespace {
@@ -93,14 +94,10 @@ TEST_F(RestoreWatch, RestoresAtStartAndAfterLogindAnnouncesTheResume) {
 }
 
 TEST(RestoreWatchBus, UnreachableBusIsAGermanFailure) {
-  QProcess watcher;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zepa-test-bus");
-  watcher.setProcessEnvironment(environment);
-  watcher.start(QStringLiteral(ZEPA_BIN_DIR "/zepactl"), {"restore", "--watch"});
-  ASSERT_TRUE(watcher.waitForFinished(10000));
-  EXPECT_TRUE(
-      watcher.readAllStandardError().startsWith("zepactl: Der Systembus ist nicht erreichbar"));
+  qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zepa-test-bus");
+  const auto outcome = zepa::test::runProgram("zepactl", {"restore", "--watch"});
+  EXPECT_TRUE(outcome.err.starts_with("zepactl: Der Systembus ist nicht erreichbar"))
+      << outcome.err;
 }
 
 }  // namespace
