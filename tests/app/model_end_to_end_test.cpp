@@ -19,7 +19,6 @@ TEST_F(ModelTest, LightingReachesTheMountedKeyboard) {
   model.setSelectedColor(QColor(255, 0, 0));
   model.applyLighting();
   waitUntilIdle(model);
-  EXPECT_EQ(model.message(), "Beleuchtung aktualisiert");
   EXPECT_EQ(sim.stateJson("zepa")["lighting"]["report"],
             "0b ff 00 00 00 00 00 00 01 05 03 00 00 00 aa 55");
 }

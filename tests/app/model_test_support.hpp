@@ -15,7 +15,6 @@
 
 #include "app/model/app_model.hpp"
 #include "app/model/unreadable_file.hpp"
-#include "protocol/halvern_device.hpp"
 #include "protocol/zepa_device.hpp"
 #include "tests/support/report_bytes.hpp"
 #include "tools/sim/in_process_backend.hpp"
@@ -77,11 +76,11 @@ class ModelTest : public ::testing::Test {
         std::make_shared<sim::InProcessBackend>(sim::SimulatorOptions{zepa, halvern, 0, {}});
     backend_ = std::make_shared<PluggableBackend>(simulator_);
   }
-  // Sleeps are counted, not slept: a model that dropped the sleeper would pause for real.
+  // Pauses are skipped, not slept.
   ModelEnvironment environment() {
     if (!backend_) useKeyboards(true, true);
     return {backend_,
-            [pauses = pauses_](auto) { ++*pauses; },
+            [](auto) {},
             [](auto) { return DateParts{2025, 3, 9, 14, 5, 7, 1}; },
             home_.filePath("no-keymap-tool"),
             {}};
@@ -118,7 +117,6 @@ class ModelTest : public ::testing::Test {
   QString settingsPath() const { return home_.filePath("config/ZEPA Control/ZEPA Control.conf"); }
 
   QTemporaryDir home_;
-  std::shared_ptr<std::atomic<int>> pauses_ = std::make_shared<std::atomic<int>>(0);
   std::shared_ptr<sim::InProcessBackend> simulator_;
   std::shared_ptr<PluggableBackend> backend_;
 };

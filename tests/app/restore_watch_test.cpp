@@ -12,11 +12,10 @@
 #include <QTemporaryDir>
 
 #include "app/model/profile_store.hpp"
+#include "tests/support/child_process.hpp"
 #include "tests/support/sim_mount.hpp"
 
 namespace {
-
-using zepa::test::SimMount;
 
 const QString restored = QStringLiteral("ZEPA VX10: Tastenbelegung wiederhergestellt\n");
 
@@ -49,10 +48,7 @@ class RestoreWatch : public ::testing::Test {
     }
   }
 
-  QDBusConnection connect(const QString& connectionName) {
-    return QDBusConnection::connectToBus(address_, connectionName);
-  }
-  void startWatch(const SimMount& sim) {
+  void startWatch(const zepa::test::SimMount& sim) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address_);
     environment.insert("XDG_DATA_HOME", home_.filePath("data"));
@@ -82,11 +78,11 @@ class RestoreWatch : public ::testing::Test {
 
 // A look-alike signal from anyone else is ignored; logind's own brings the second restore.
 TEST_F(RestoreWatch, RestoresAtStartAndAfterLogindAnnouncesTheResume) {
-  SimMount sim({"--zepa"});
+  zepa::test::SimMount sim({"--zepa"});
   ZEPA_REQUIRE_SIM(sim);
-  QDBusConnection logind = connect("logind");
+  QDBusConnection logind = QDBusConnection::connectToBus(address_, "logind");
   ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
-  QDBusConnection impostor = connect("impostor");
+  QDBusConnection impostor = QDBusConnection::connectToBus(address_, "impostor");
   startWatch(sim);
   ASSERT_EQ(restoresAfter(1, 15000), 1) << output_.toStdString();
   emitPrepareForSleep(impostor, false);
@@ -98,15 +94,10 @@ TEST_F(RestoreWatch, RestoresAtStartAndAfterLogindAnnouncesTheResume) {
 }
 
 TEST(RestoreWatchBus, UnreachableBusIsAGermanFailure) {
-  QProcess watcher;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zepa-test-bus");
-  watcher.setProcessEnvironment(environment);
-  watcher.start(QStringLiteral(ZEPA_BIN_DIR "/zepactl"), {"restore", "--watch"});
-  ASSERT_TRUE(watcher.waitForFinished(10000));
-  EXPECT_EQ(watcher.exitCode(), 1);
-  EXPECT_TRUE(
-      watcher.readAllStandardError().startsWith("zepactl: Der Systembus ist nicht erreichbar"));
+  qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zepa-test-bus");
+  const auto outcome = zepa::test::runProgram("zepactl", {"restore", "--watch"});
+  EXPECT_TRUE(outcome.err.starts_with("zepactl: Der Systembus ist nicht erreichbar"))
+      << outcome.err;
 }
 
 }  // namespace
