@@ -218,16 +218,34 @@ void expectRefused(const zepa::test::SimMount& sim, const zepa::test::ProgramOut
   EXPECT_EQ(writtenNodes(sim), std::set<std::string>{});
 }
 
-TEST(KeymapOnSimulator, NoMatchingKeyboardIsNamed) {
+// A keyboard that differs in vendor or product alone is not the Halvern.
+struct OtherKeyboard {
+  const char* name;
+  const char* match;
+  const char* shown;
+};
+
+class KeymapMatch : public ::testing::TestWithParam<OtherKeyboard> {};
+
+TEST_P(KeymapMatch, NoMatchingKeyboardIsNamed) {
   zepa::test::SimMount sim({"--halvern"});
   ZEPA_REQUIRE_SIM(sim);
-  expectRefused(
-      sim,
-      keymap(sim, R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})",
-             capsToControl),
-      "Keine passende Tastatur gefunden (Hersteller 0x258a, Produkt 0x010d, Nutzungsseite 0x01, "
-      "Nutzung 0x06). Bitte die Tastatur anschließen und es erneut versuchen.");
+  expectRefused(sim, keymap(sim, GetParam().match, capsToControl),
+                std::string("Keine passende Tastatur gefunden (") + GetParam().shown +
+                    ", Nutzungsseite 0x01, Nutzung 0x06). Bitte die Tastatur anschließen und es "
+                    "erneut versuchen.");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    KeymapOnSimulator, KeymapMatch,
+    ::testing::Values(
+        OtherKeyboard{"otherVendor",
+                      R"({"VendorID":9611,"ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})",
+                      "Hersteller 0x258b, Produkt 0x010c"},
+        OtherKeyboard{"otherProduct",
+                      R"({"VendorID":9610,"ProductID":269,"PrimaryUsagePage":1,"PrimaryUsage":6})",
+                      "Hersteller 0x258a, Produkt 0x010d"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KeymapOnSimulator, RefusedNodeNamesTheUdevRule) {
   zepa::test::SimMount sim({"--halvern", "--fail", "open:EACCES"});
