@@ -54,8 +54,6 @@ class DeferredIconEngine : public QIconEngine {
 
 }  // namespace
 
-AppStyle::AppStyle() = default;
-
 QIcon AppStyle::standardIcon(StandardPixmap which, const QStyleOption* option,
                              const QWidget* widget) const {
   // An option may set the direction or state of the icon and does not outlive this call; the

@@ -12,8 +12,6 @@ namespace zepa {
 // drawn, and the group-box frame is painted here.
 class AppStyle : public QProxyStyle {
  public:
-  AppStyle();
-
   QIcon standardIcon(StandardPixmap which, const QStyleOption* option = nullptr,
                      const QWidget* widget = nullptr) const override;
   void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
