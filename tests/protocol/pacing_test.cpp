@@ -34,11 +34,5 @@ TEST(SystemCalendar, SplitsInTheSystemTimeZone) {
   EXPECT_EQ(p.weekday, 2);
 }
 
-// Injected sleepers that report nothing slept exactly the time asked.
-TEST(Sleeper, ThatReportsNothingSleptThePauseAsked) {
-  const Sleeper silent = [](std::chrono::microseconds) {};
-  EXPECT_EQ(silent(std::chrono::microseconds(25000)), std::chrono::microseconds(25000));
-}
-
 }  // namespace
 }  // namespace zepa

@@ -146,7 +146,6 @@ TEST(EffectMaps, DecodeStrictly) {
 // What the stores' original writer reads: keys by decimal integer conversion.
 TEST(EffectMaps, DecodeLikeTheOriginalWriter) {
   EXPECT_EQ(decodeEffectSemanticMap(R"({"07":3})"), (EffectSemanticMap{{7, 3}}));
-  EXPECT_EQ(decodeEffectSemanticMap(R"({"+7":3})"), (EffectSemanticMap{{7, 3}}));
 }
 
 // The profile with `brightness` written as the given JSON text.
@@ -189,19 +188,12 @@ TEST(UnreadableDocuments, ABracketInsideAStringIsNotNesting) {
   EXPECT_TRUE(decodeProfile(document.dump()).has_value());
 }
 
-TEST(Uuid, ParseTextAndRandom) {
+TEST(Uuid, ParsesOnlyItsOwnFormInAnyCase) {
   const std::string valid = "abcdef01-2345-6789-abcd-ef0123456789";
   EXPECT_EQ(Uuid::parse("ABCDEF01-2345-6789-abcd-EF0123456789").value_or(Uuid()).text(), valid);
   for (const std::string& bad :
        {valid.substr(0, 35), valid + "0", valid.substr(0, 35) + "z", "+" + valid.substr(1)})
     EXPECT_FALSE(Uuid::parse(bad)) << bad;
-  // Distinct random IDs are the profile test's; here their form.
-  for (int i = 0; i < 64; ++i) {
-    const std::string text = Uuid::random().text();
-    ASSERT_EQ(text[14], '4') << text;                                          // version 4
-    ASSERT_NE(std::string("89ab").find(text[19]), std::string::npos) << text;  // RFC variant
-    ASSERT_EQ(Uuid::parse(text).value_or(Uuid()).text(), text);
-  }
 }
 
 }  // namespace

@@ -171,8 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Acknowledgement{"three bytes", "04 18 00 01 ee ee", 3, "04 18 00"}),
     [](const auto& info) { return testName(info.param.name); });
 
-// The first vendor-page interface with 64-byte reports; opened by the first command, once,
-// and closed at the end; the others are never touched.
+// The first vendor-page interface with 64-byte reports, closed at the end; the others are never
+// touched.
 struct Discovery {
   const char* name;
   std::vector<CannedBackend::Interface> interfaces;
@@ -196,7 +196,6 @@ TEST_P(ZEPADiscovery, TakesTheConfigurationInterface) {
   std::istringstream in(backend->events);
   for (std::string event; std::getline(in >> std::ws, event, ',');) events.push_back(event);
   EXPECT_EQ(events.back(), "1 close");
-  EXPECT_EQ(std::ranges::count(events, "1 open"), 1);
   EXPECT_TRUE(std::ranges::all_of(events, [](const auto& e) { return e.starts_with("1 "); }))
       << backend->events;
 }

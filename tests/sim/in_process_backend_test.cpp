@@ -55,7 +55,6 @@ Reports operator+(Reports first, const Reports& then) {
 
 const Reports beginCommand{z("04 18")}, applyCommand{z("04 02")}, endCommand{z("04 f0")};
 const Reports lightingHeader{z("04 13 00 00 00 00 00 00 01")};
-const Reports clockHeader{z("04 28 00 00 00 00 00 00 01")};
 const Reports rollingReport{z("0b 00 d2 ff 00 00 00 00 01 05 03 00 00 00 aa 55")};
 
 // A data header ("04 <kind> … <count>"), then the first `sent` reports of a 576-byte block
@@ -93,10 +92,6 @@ const Sequence zepaSequences[] = {
     {"lightingWithoutTrailer",
      beginCommand + lightingHeader + Reports{z("0b 00 d2 ff 00 00 00 00 01 05 03")} + applyCommand,
      "trailer", R"({"/lighting":null})"},
-    {"clockWithMonth13",
-     beginCommand + clockHeader + Reports{z("00 01 5a 19 0d 09 0e 05 07", {{62, "aa 55"}})} +
-         applyCommand,
-     "impossible date", R"({"/clock":null})"},
     // A write that failed half-way through a block: the host starts over with a begin.
     {"interruptedBlockThenLighting",
      beginCommand + block("23 00 00 00 00 00 00 09", {{4, "01 ff 00 00"}}, 3) + beginCommand +

@@ -99,13 +99,6 @@ TEST(ZEPASimCalls, DeviceInfoAndDescriptor) {
   EXPECT_EQ(std::string(descriptor->value, descriptor->value + expected.size()), expected);
 }
 
-// Any errno name: what a cable pulled mid-transfer gives before the node goes.
-TEST(ZEPASimFaults, AnyErrnoName) {
-  SimMount sim({"--zepa", "--fail", "set:1:ESHUTDOWN"});
-  ZEPA_REQUIRE_SIM(sim);
-  EXPECT_EQ(outcome(Node(sim.root() / "dev/hidraw2").set(report("00 04 18", 65))), "ESHUTDOWN");
-}
-
 // event2 is the Halvern's keyboard node.
 TEST(ZEPASimCalls, KeyMapsByScancode) {
   SimMount sim({"--extra-devices", "2"});
@@ -115,8 +108,6 @@ TEST(ZEPASimCalls, KeyMapsByScancode) {
   EXPECT_EQ(outcome(halvern.keycode(0x80004)), "EINVAL");          // not the keyboard page
   EXPECT_EQ(outcome(halvern.setKeycode(0x70100, 30)), "EINVAL");   // past the usages
   EXPECT_EQ(outcome(halvern.setKeycode(0x70004, 768)), "EINVAL");  // past KEY_MAX
-  // Mapped to KEY_RESERVED is still a mapping.
-  EXPECT_EQ(sim.stateJson("halvern").at("keyMap").size(), 1u);
 }
 
 // Key-map calls do not count towards the unplug (feature calls do, the device tests' walk);
@@ -190,8 +181,6 @@ TEST(AllInputNodes, ZepaKeymapWritesTheHalvernsMapOnce) {
   for (const auto& entry : sim.readLog())
     if (entry.op == "SETKEYCODE" || entry.op == "GETKEYCODE") nodes.insert(entry.node);
   EXPECT_EQ(nodes, std::set<std::string>{"event3"});
-  // hid-input looks a scancode up across the whole HID device, whichever node is asked.
-  EXPECT_EQ(outcome(Node(sim.root() / "dev/input/event5").keycode(0x70039)), "29");
 }
 
 }  // namespace
