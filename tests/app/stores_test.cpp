@@ -42,11 +42,6 @@ TEST_P(DamagedStore, IsKeptAsideAndTheUserTold) {
   EXPECT_TRUE(error(*model).contains(asidePath)) << error(*model).toStdString();
 }
 
-// As QSettings writes a byte array with commas: quoted, inner quotes escaped.
-const std::string lightingSetting =
-    R"x("@ByteArray({\"brightness\":2,\"color\":{\"blue\":3,\"green\":2,\"red\":1},)x"
-    R"x(\"colorful\":false,\"effect\":3,\"speed\":1})")x";
-
 INSTANTIATE_TEST_SUITE_P(
     Stores, DamagedStore,
     ::testing::Values(DamagedFile{"ProfileTruncated", false,
@@ -54,15 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DamagedFile{"SettingsUndecodableJson", true,
                                   "[General]\nhalvernLighting=@ByteArray({\"effect\":99})\n"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(StoreTest, ReadableSettingsAreNeitherCopiedNorReported) {
-  writeFile(settingsPath(),
-            "[General]\nautoApply=TRUE\nautoClock=0\nhalvernLighting=" + lightingSetting + "\n");
-  auto model = makeModel();
-  EXPECT_FALSE(model->errorMessage().has_value());
-  EXPECT_TRUE(model->autoApply()) << "any case";
-  EXPECT_FALSE(model->autoClock()) << "as a number";
-}
 
 TEST_F(StoreTest, OnlyTheNewestUnreadableProfilesAreKept) {
   for (int i = 0; i < UnreadableFile::kept + 2; ++i) {
