@@ -76,7 +76,7 @@ TEST_P(StartupRun, FollowsTheStoredOptionsOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Model, StartupRun,
-                         ::testing::Values(Startup{"Both", true, true, true, true, true},
+                         ::testing::Values(Startup{"ClockOnly", true, true, false, true, false},
                                            Startup{"ApplyOnly", true, false, true, false, true},
                                            Startup{"KeyboardAbsent", false, true, true, false,
                                                    false}),
