@@ -30,9 +30,8 @@ using test::PrintTo;
 class DetectionTest : public ModelTest, public ::testing::WithParamInterface<Detection> {};
 
 TEST_P(DetectionTest, KeepsOrSwitchesTheSelection) {
+  useKeyboards(GetParam().zepa, GetParam().halvern);
   auto model = makeModel();
-  backend_->zepa = GetParam().zepa;
-  backend_->halvern = GetParam().halvern;
   model->setSelectedKeyboard(GetParam().before);
   model->refreshConnection();
   EXPECT_EQ(model->selectedKeyboard(), GetParam().after);
