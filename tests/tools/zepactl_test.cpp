@@ -147,8 +147,6 @@ TEST_P(Usage, SendsNothing) {
   EXPECT_EQ(sim.readLog().size(), 0u);
 }
 
-const std::string modes = "erlaubt sind 0 bis 19 oder ein Name aus „zepactl zepa lighting --help“.";
-
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, Usage,
     ::testing::Values(
@@ -161,9 +159,6 @@ INSTANTIATE_TEST_SUITE_P(
         Misuse{"dayThatDoesNotExist", "zepa clock --at 2025-02-29T10:00:00",
                "Die Zeit „2025-02-29T10:00:00“ ist ungültig; erwartet wird JJJJ-MM-TTTHH:MM:SS in "
                "Ortszeit."},
-        // "--" ends the options, so what follows is a mode name.
-        Misuse{"optionsEnded", "zepa lighting -- --colorful",
-               "Unbekannter Modus „--colorful“; " + modes},
         Misuse{"helpBeforeBadArguments", "zepa keys Foo=1 --help", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
