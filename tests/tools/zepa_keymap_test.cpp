@@ -135,9 +135,6 @@ std::string pair(const std::string& source, const std::string& target) {
 const std::string rest = R"("ProductID":268,"PrimaryUsagePage":1,"PrimaryUsage":6})";
 const std::string keyboardMatch = R"({"VendorID":9610,)" + rest;
 const std::string capsToControl = mapping(pair(capsLock, leftControl));
-const std::string usageText =
-    "Ungültiger Aufruf. Erwartet: zepa-keymap [--device-root VERZEICHNIS] property --matching "
-    "JSON --set JSON";
 const std::string offPage = " ist keine Taste der Tastaturseite (0x700000000 bis 0x7000000ff).";
 const std::string matchingName = "Die Geräteauswahl (--matching)",
                   firstEntryName = "Eintrag 1 der Tastenbelegung";
@@ -172,9 +169,6 @@ TEST_P(KeymapCall, RefusedWithItsReason) {
 INSTANTIATE_TEST_SUITE_P(
     Keymap, KeymapCall,
     ::testing::Values(
-        Refusal{"optionTwice",
-                {"property", "--matching", keyboardMatch, "--matching", keyboardMatch},
-                usageText},
         Refusal{"matchNotJson", withMatch("{VendorID:1}"),
                 matchingName + " ist kein gültiges JSON (Fehler bei Zeichen 2)."},
         Refusal{"matchNumberTooLarge", withMatch(R"({"VendorID":1E777,)" + rest),

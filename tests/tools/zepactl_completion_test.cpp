@@ -63,7 +63,6 @@ TEST_P(BashCompletion, Offers) {
 INSTANTIATE_TEST_SUITE_P(
     Zepactl, BashCompletion,
     ::testing::Values(
-        Completion{"command", {"di"}, "diagnose"},
         Completion{"modeInAnyCase", {"zepa", "lighting", "Ro"}, "rolling"},
         Completion{"optionOfTheCommand", {"zepa", "lighting", "rolling", "--sa"}, "--save"},
         Completion{"jsonAfterDeviceRoot", {"--device-root", "/tmp", "list", "--j"}, "--json"},
