@@ -39,15 +39,6 @@ class CalibrationViewTest : public ViewTest {
   }
 };
 
-// It opens at ID 01; each arrow sends the ID it lands on.
-TEST_F(CalibrationViewTest, TheNextArrowPreviewsTheFollowingId) {
-  auto& view = open<CalibrationView>(Attached::zepa);
-  EXPECT_FALSE(find(view, "previousIdButton")->isEnabled());
-  click(view, "nextIdButton");
-  waitUntilIdle(model());
-  EXPECT_EQ(simulator_->zepaState()["lighting"]["effect"], 2);
-}
-
 TEST_F(CalibrationViewTest, SavingTestsTheNextId) {
   auto& view = open<CalibrationView>(Attached::zepa);
   type(view, "Statisch");

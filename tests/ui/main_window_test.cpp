@@ -26,17 +26,14 @@ class MainWindowTest : public ViewTest {
   }
 };
 
-TEST_F(MainWindowTest, WithoutAKeyboardTheHeaderSaysSoInRed) {
+TEST_F(MainWindowTest, WithoutAKeyboardTheHeaderSaysSo) {
   auto& window = open<MainWindow>(Attached::none);
   EXPECT_EQ(text(window, "connectionText"), "Keine unterstützte Tastatur verbunden");
-  EXPECT_EQ(find<ConnectionDot>(window, "connectionDot")->color(), QColor(0xff, 0x3b, 0x30));
 }
 
 TEST_F(MainWindowTest, WithBothKeyboardsThePickerSwapsTheForms) {
   auto& window = open<MainWindow>(Attached::both);
-  auto* picker = find<QComboBox>(window, "keyboardPicker");
-  EXPECT_TRUE(picker->isVisible());
-  QTest::keyClick(picker, Qt::Key_Down);
+  QTest::keyClick(find<QComboBox>(window, "keyboardPicker"), Qt::Key_Down);
   EXPECT_TRUE(find(window, "halvernLightingView")->isVisible());
 }
 
@@ -100,11 +97,6 @@ TEST_F(MainWindowTest, FailureOpensTheAlertAndOkClearsOnlyTheError) {
   auto& window = open<MainWindow>(Attached::none);
   model().applyLighting();
   waitUntilIdle(model());
-  ASSERT_NE(window.contentView()->alert(), nullptr);
-  model().applyLighting();  // starting again clears the error, and with it the stale alert
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_EQ(window.contentView()->alert(), nullptr);
-  waitUntilIdle(model());
   QMessageBox* alert = window.contentView()->alert();
   ASSERT_NE(alert, nullptr);
   click(*alert, "alertOkButton");
@@ -155,19 +147,9 @@ TEST_F(DisplaySettingsTest, TheButtonSetsTheClock) {
   EXPECT_FALSE(simulator_->zepaState()["clock"].is_null());
 }
 
-TEST(DisplayDate, ReadsInGerman) {
-  EXPECT_EQ(DisplayView::dateTimeText(QDateTime(QDate(2025, 3, 9), QTime(14, 5, 7)),
-                                      QLocale(QLocale::German, QLocale::Germany)),
-            "Sonntag, 9. März 2025, 14:05");
-}
-
 TEST(DisplayDate, IsGermanUnderAnEnglishSystem) {
   EXPECT_EQ(DisplayView::displayLocale(QLocale(QLocale::English, QLocale::UnitedStates)).name(),
             "de_DE");
-}
-
-TEST(DisplayDate, KeepsTheSystemsGermanVariant) {
-  EXPECT_EQ(DisplayView::displayLocale(QLocale(QLocale::German, QLocale::Austria)).name(), "de_AT");
 }
 
 struct Switch {

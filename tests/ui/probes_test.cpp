@@ -13,14 +13,6 @@ using test::readFile;
 const char* const notFound = "ERROR: Halvern Corvane Pro wurde nicht per USB gefunden.\n";
 const QString program = QStringLiteral(ZEPA_BIN_DIR "/zepa-control");
 
-// What the process run cannot show: a block the keyboard changed.
-TEST(ProbeText, AChangedBlockIsAMismatch) {
-  auto backend = std::make_shared<sim::InProcessBackend>(sim::SimulatorOptions{});
-  backend->halvern().corruptOnWrite(120);
-  EXPECT_EQ(halvernWriteTestProbe(backend, [](std::chrono::microseconds) {}).toStdString(),
-            "MISMATCH\n");
-}
-
 TEST(ProbeText, WithoutTheHalvernTheProbeSaysSo) {
   auto backend = std::make_shared<sim::InProcessBackend>(sim::SimulatorOptions{true, false, 0, {}});
   EXPECT_EQ(halvernModelProbe(backend, [](std::chrono::microseconds) {}).toStdString(), notFound);
