@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,16 @@ std::string status(IOReturn value) {
   char text[16];
   std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(value));
   return value ? text : "0";
+}
+
+// usbcore's answer for a device gone mid-transfer is an unplug; wire errors fail the transfer
+// only. The other errno values take the same table lookup.
+TEST(IOReturnFromErrno, DeviceGoneMidTransferIsNoDevice) {
+  EXPECT_EQ(status(ioReturnFromErrno(ESHUTDOWN)), "e00002c0");
+}
+
+TEST(IOReturnFromErrno, WireErrorIsAnIOError) {
+  EXPECT_EQ(status(ioReturnFromErrno(EPROTO)), "e00002ca");
 }
 
 // Each device's primary usage, "-" for one whose descriptor is gone.

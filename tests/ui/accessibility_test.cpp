@@ -46,12 +46,16 @@ QString spokenName(QAccessibleInterface* node) {
   return name;
 }
 
-// The visible interactive controls under `node` without a name.
+// The visible interactive controls under `node` without a name, and icon-only buttons without
+// a tooltip.
 void collectFaults(QAccessibleInterface* node, QStringList& faults, int& checked) {
   if (!node || node->state().invisible) return;
   if (interactive(node->role())) {
     ++checked;
     if (spokenName(node).isEmpty()) faults << "nameless " + describe(node);
+    auto* button = qobject_cast<QAbstractButton*>(node->object());
+    if (button && button->text().isEmpty() && button->toolTip().isEmpty())
+      faults << "no tooltip " + describe(node);
   }
   for (int i = 0; i < node->childCount(); ++i) collectFaults(node->child(i), faults, checked);
 }
