@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n libgl-dev libfontconfig-dev
   nlohmann-json3-dev
   libfuse3-dev fuse3
   libgtest-dev libgmock-dev libbenchmark-dev

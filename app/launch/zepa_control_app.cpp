@@ -12,6 +12,7 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "app/launch/font_warm_up.hpp"
 #include "app/views/app_style.hpp"
 #include "app/views/symbols.hpp"
 #include "protocol/version.hpp"
@@ -62,9 +63,11 @@ int printText(const QString& text) {
 
 }  // namespace
 
-ZEPAControlApp::ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options) {
+ZEPAControlApp::ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options,
+                               const std::function<void()>& beforeWindow) {
   appDelegate_ = std::make_unique<ZEPAAppDelegate>(environment.backend, environment.sleeper);
   model_ = std::make_unique<AppModel>(std::move(environment));
+  if (beforeWindow) beforeWindow();
   window_ = std::make_unique<MainWindow>(*model_);
   if (options.quitAfterFirstPaint) window_->installEventFilter(new FirstPaintMarker(window_.get()));
 }
@@ -106,6 +109,7 @@ int runZEPAControl(int argc, char** argv) {
   if (options.version) return printText(versionText() + QLatin1Char('\n'));
   if (options.printUdevRules) return printUdevRules();
 
+  FontWarmUp fonts;
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("ZEPA Control"));
   QApplication::setApplicationName(QStringLiteral("ZEPA Control"));
@@ -115,7 +119,8 @@ int runZEPAControl(int argc, char** argv) {
   QApplication::setStyle(new AppStyle);
   installGermanQtTranslations();
 
-  ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options);
+  ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options,
+                       [&fonts] { fonts.wait(); });
   QObject::connect(
       &shell.appDelegate(), &ZEPAAppDelegate::probesFinished, &app,
       [](bool allWritten) { QCoreApplication::exit(allWritten ? 0 : 1); }, Qt::QueuedConnection);

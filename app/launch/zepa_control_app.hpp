@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "app/launch/launch_options.hpp"
@@ -14,7 +15,9 @@ namespace zepa {
 // main window. Needs a QApplication.
 class ZEPAControlApp {
  public:
-  ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options);
+  // beforeWindow runs once the model is made, before the window is built and measures text.
+  ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options,
+                 const std::function<void()>& beforeWindow = {});
   // Waits for running keyboard work first: its results are posted to the model. The model's
   // settings store then waits for its queued writes, so nothing is lost at quit.
   ~ZEPAControlApp();
