@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QSlider>
 #include <QStackedLayout>
 #include <QStyle>
@@ -234,20 +235,21 @@ void LightingView::refresh() {
 }
 
 // Wide enough for every effect's name in either direction, so the box keeps its width when
-// the direction or the effect changes; only a renamed effect can widen it. Measuring all forty
-// names is the costliest part of a refresh, so it is done again only when names or font change.
+// the direction or the effect changes; only a renamed effect can widen it. Measuring the names
+// is the costliest part of a refresh, so it is done again only when names or font change.
 void LightingView::fitEffectPicker() {
   const std::pair<int, QString> now{model_.effectNamesRevision(), effect_->font().key()};
   if (fittedTo_ == now) return;
   fittedTo_ = now;
+  // Most names read the same in both directions; each is measured once.
+  QSet<QString> names;
+  for (LightingMode mode : allLightingModes()) {
+    for (std::uint8_t direction : {left, right})
+      names.insert(model_.effectDisplayName(mode, direction));
+  }
   int widest = 0;
   const QFontMetrics metrics = effect_->fontMetrics();
-  for (LightingMode mode : allLightingModes()) {
-    for (std::uint8_t direction : {left, right}) {
-      widest =
-          std::max(widest, metrics.horizontalAdvance(model_.effectDisplayName(mode, direction)));
-    }
-  }
+  for (const QString& name : names) widest = std::max(widest, metrics.horizontalAdvance(name));
   QStyleOptionComboBox option;
   option.initFrom(effect_);
   const QSize size = effect_->style()->sizeFromContents(
