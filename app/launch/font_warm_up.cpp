@@ -3,11 +3,18 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <system_error>
+
 namespace zepa {
 
-// A failed load is not reported here: Qt loads the configuration again when it needs fonts and
-// handles the failure there.
-FontWarmUp::FontWarmUp() : thread_([] { FcInit(); }) {}
+FontWarmUp::FontWarmUp() {
+  // Without a thread Qt loads the configuration itself when it needs it, as it would anyway; a
+  // failed load is likewise left to Qt, which handles it then.
+  try {
+    thread_ = std::thread([] { FcInit(); });
+  } catch (const std::system_error&) {
+  }
+}
 
 FontWarmUp::~FontWarmUp() {
   wait();
