@@ -14,9 +14,9 @@ namespace zepa {
 MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QStringLiteral("ZEPA Control"));
-  // German and the window's symbols need no OpenType shaping to read right, and skipping it
-  // saves a sixth of the work before the first paint. Only the strategy is set: the desktop's
-  // font and its changes still apply, and scripts that need shaping still get it.
+  // German text needs no OpenType shaping to read right, and skipping it saves about a sixth
+  // of the UI thread's work up to the first paint. Only the strategy is set: the desktop's font
+  // and its changes still apply, and scripts that need shaping still get it.
   QFont unshaped;
   unshaped.setStyleStrategy(QFont::PreferNoShaping);
   setFont(unshaped);
