@@ -14,8 +14,6 @@ class FontWarmUp {
   FontWarmUp();
   // Waits: a configuration still loading belongs to the process and must not be cut short.
   ~FontWarmUp();
-  FontWarmUp(const FontWarmUp&) = delete;
-  FontWarmUp& operator=(const FontWarmUp&) = delete;
 
   // Call before anything measures text. Qt loads the configuration itself if it is not there
   // yet, so text measured earlier would load it a second time beside this thread.
