@@ -6,9 +6,9 @@
 namespace zepa {
 
 // Loads the system's font configuration on a second thread while Qt starts. Fontconfig parses
-// its whole configuration on first use, which takes longer than making the application object
-// and the model together; without this the window's first measured text waits for it on the
-// UI thread.
+// its whole configuration on first use, which takes about as long as making the application
+// object, the model and the window together; without this the window's first measured text
+// waits for it on the UI thread.
 class FontWarmUp {
  public:
   FontWarmUp();

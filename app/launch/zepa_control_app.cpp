@@ -63,11 +63,9 @@ int printText(const QString& text) {
 
 }  // namespace
 
-ZEPAControlApp::ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options,
-                               const std::function<void()>& beforeWindow) {
+ZEPAControlApp::ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options) {
   appDelegate_ = std::make_unique<ZEPAAppDelegate>(environment.backend, environment.sleeper);
   model_ = std::make_unique<AppModel>(std::move(environment));
-  if (beforeWindow) beforeWindow();
   window_ = std::make_unique<MainWindow>(*model_);
   if (options.quitAfterFirstPaint) window_->installEventFilter(new FirstPaintMarker(window_.get()));
 }
@@ -119,11 +117,11 @@ int runZEPAControl(int argc, char** argv) {
   QApplication::setStyle(new AppStyle);
   installGermanQtTranslations();
 
-  ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options,
-                       [&fonts] { fonts.wait(); });
+  ZEPAControlApp shell(systemEnvironment(options.deviceRoot.value_or(QString())), options);
   QObject::connect(
       &shell.appDelegate(), &ZEPAAppDelegate::probesFinished, &app,
       [](bool allWritten) { QCoreApplication::exit(allWritten ? 0 : 1); }, Qt::QueuedConnection);
+  fonts.wait();
   shell.show();
   shell.appDelegate().applicationDidFinishLaunching(QCoreApplication::arguments());
   return app.exec();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include "app/launch/launch_options.hpp"
@@ -15,9 +14,8 @@ namespace zepa {
 // main window. Needs a QApplication.
 class ZEPAControlApp {
  public:
-  // beforeWindow runs once the model is made, before the window is built and measures text.
-  ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options,
-                 const std::function<void()>& beforeWindow = {});
+  // Builds the window without measuring any text: text is measured from show() on.
+  ZEPAControlApp(ModelEnvironment environment, const LaunchOptions& options);
   // Waits for running keyboard work first: its results are posted to the model. The model's
   // settings store then waits for its queued writes, so nothing is lost at quit.
   ~ZEPAControlApp();

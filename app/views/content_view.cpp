@@ -2,6 +2,7 @@
 #include "app/views/content_view.hpp"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -77,12 +78,10 @@ ContentView::ContentView(AppModel& model, QWidget* parent)
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
   tabs_->setDocumentMode(false);
-  for (const TabRow& row : tabRows) {
-    tabs_->addTab(new QWidget(tabs_), symbolIcon(QLatin1String(row.symbol)),
-                  QString::fromUtf8(row.label));
-  }
-  connect(tabs_, &QTabWidget::currentChanged, this, &ContentView::buildTab);
-  buildTab(tabs_->currentIndex());
+  // The first tab's view is made now, the tabs themselves when the window is polished: a tab bar
+  // measures its labels as soon as it has one.
+  for (std::size_t i = 0; i < std::size(tabRows); ++i) pages_ << new QWidget(tabs_);
+  buildTab(0);
 
   auto* line = new QFrame(this);
   line->setFrameShape(QFrame::HLine);
@@ -113,15 +112,29 @@ ContentView::ContentView(AppModel& model, QWidget* parent)
   updateHeader();
 }
 
+// Measuring text waits for the system's fonts, which load on another thread while the window
+// is built; so the window measures nothing until it is polished, just before it first shows.
+bool ContentView::event(QEvent* event) {
+  if (event->type() == QEvent::Polish && tabs_->count() == 0) {
+    for (qsizetype i = 0; i < pages_.size(); ++i) {
+      tabs_->addTab(pages_[i], symbolIcon(QLatin1String(tabRows[i].symbol)),
+                    QString::fromUtf8(tabRows[i].label));
+    }
+    connect(tabs_, &QTabWidget::currentChanged, this, &ContentView::buildTab);
+  }
+  return QWidget::event(event);
+}
+
 // A tab's view is made when the tab is first opened: the views hold no state of their own, and
 // building all four at once would delay the window's first appearance.
 void ContentView::buildTab(int index) {
-  QWidget* page = tabs_->widget(index);
-  if (!page || page->layout()) return;
+  if (index < 0 || index >= pages_.size() || pages_[index]->layout()) return;
+  QWidget* page = pages_[index];
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(tabRows[index].make(model_, page));
-  giveButtonsRoom(page);
+  QWidget* view = tabRows[index].make(model_, page);
+  layout->addWidget(view);
+  fitToFont(view, [view] { giveButtonsRoom(view); });
 }
 
 QWidget* ContentView::makeHeader() {

@@ -44,6 +44,7 @@ class ContentView : public QWidget {
   QDialog* calibrationDialog() const { return calibration_; }
 
  protected:
+  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -67,6 +68,7 @@ class ContentView : public QWidget {
   QLabel* status_ = nullptr;
   QToolButton* refresh_ = nullptr;
   QTabWidget* tabs_ = nullptr;
+  QList<QWidget*> pages_;
 
   QPointer<QMessageBox> alert_;
   QPointer<QDialog> about_;

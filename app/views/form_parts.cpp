@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHash>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
+#include <utility>
 
 namespace zepa {
 
@@ -96,6 +98,29 @@ void giveButtonsRoom(QWidget* root) {
         std::max(button->minimumWidth(), metrics.horizontalAdvance(button->text()) + 28));
     button->setMinimumHeight(std::max(button->minimumHeight(), metrics.height() + 12));
   }
+}
+
+namespace {
+
+class FontFitter : public QObject {
+ public:
+  FontFitter(QWidget* widget, std::function<void()> fit) : QObject(widget), fit_(std::move(fit)) {
+    widget->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Polish || event->type() == QEvent::FontChange) fit_();
+    return false;
+  }
+
+ private:
+  std::function<void()> fit_;
+};
+
+}  // namespace
+
+void fitToFont(QWidget* widget, std::function<void()> fit) {
+  new FontFitter(widget, std::move(fit));
 }
 
 void markProminent(QPushButton* button) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <utility>
 
@@ -26,6 +27,11 @@ void lockLabelColumn(QFormLayout* form);
 // Keeps a text's distance from the edges of every plain push button under `root`, also when
 // the window is at its minimum size and the layout squeezes the buttons.
 void giveButtonsRoom(QWidget* root);
+
+// Runs `fit` whenever `widget` is polished or its font changes. Sizes measured from text are
+// right only for the font the widget ends up with, and a window measuring nothing until it is
+// first shown is built while the system's fonts still load.
+void fitToFont(QWidget* widget, std::function<void()> fit);
 
 // Accent-coloured fill: the one action a view or dialog is about.
 void markProminent(QPushButton* button);

@@ -114,7 +114,7 @@ HalvernLightingView::HalvernLightingView(AppModel& model, QWidget* parent)
     connect(&model_, signal, this, &HalvernLightingView::refresh);
   }
   refresh();
-  lockLabelColumn(form_);
+  fitToFont(this, [this] { lockLabelColumn(form_); });
 }
 
 void HalvernLightingView::refresh() {

@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -64,7 +65,8 @@ QPushButton* makeCalibrationEntry(QWidget* parent) {
   for (QLabel* label : {dial, title, subtitle, chevron}) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
-  button->setMinimumHeight(row->sizeHint().height());
+  // A button does not take its size from a layout inside it.
+  fitToFont(button, [button, row] { button->setMinimumHeight(row->sizeHint().height()); });
   return button;
 }
 
@@ -72,9 +74,12 @@ QPushButton* makeCalibrationEntry(QWidget* parent) {
 
 LightingView::LightingView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   setObjectName(QStringLiteral("lightingView"));
-  zepaForm_ = makeZepaForm();
+  // Filled only after it joins the stack: a stacked layout lays out the page it shows at once,
+  // and that would measure every control before the window is first shown.
+  zepaForm_ = new QWidget(this);
   stack_ = new QStackedLayout(this);
   stack_->addWidget(zepaForm_);
+  fillZepaForm(zepaForm_);
 
   for (auto signal : {&AppModel::selectedKeyboardChanged, &AppModel::profileChanged,
                       &AppModel::selectedColorChanged, &AppModel::busyChanged,
@@ -83,17 +88,28 @@ LightingView::LightingView(AppModel& model, QWidget* parent) : QWidget(parent), 
     connect(&model_, signal, this, &LightingView::refresh);
   }
   refresh();
-  lockLabelColumn(form_);
 }
 
-QWidget* LightingView::makeZepaForm() {
-  auto* page = new QWidget(this);
+// What is measured from text waits until the view is polished, just before it first shows, and
+// follows later font changes.
+bool LightingView::event(QEvent* event) {
+  const bool handled = QWidget::event(event);
+  if (event->type() == QEvent::Polish || event->type() == QEvent::FontChange) {
+    refresh();
+    lockLabelColumn(form_);
+  }
+  return handled;
+}
+
+void LightingView::fillZepaForm(QWidget* page) {
   page->setObjectName(QStringLiteral("zepaLightingForm"));
 
   QPushButton* entry = makeCalibrationEntry(page);
   connect(entry, &QPushButton::clicked, this, [this] { model_.setShowCalibration(true); });
 
-  auto* group = new QGroupBox(QStringLiteral("Hauptbeleuchtung"), page);
+  // A group box measures its title as soon as it has one.
+  auto* group = new QGroupBox(page);
+  fitToFont(group, [group] { group->setTitle(QStringLiteral("Hauptbeleuchtung")); });
   form_ = makeForm(group);
 
   effect_ = new QComboBox(group);
@@ -174,20 +190,20 @@ QWidget* LightingView::makeZepaForm() {
   layout->addLayout(applyRow(apply_));
   layout->addWidget(note);
   layout->addStretch(1);
-  return page;
 }
 
 void LightingView::refresh() {
   // The Halvern's form is made when that keyboard is first chosen: a stacked layout measures
   // its hidden pages too, so a page never shown would still cost every layout pass at start.
-  if (model_.selectedKeyboard() == SupportedKeyboard::halvern && !halvern_) {
+  // Not before the view is polished either, as a page is measured the moment it shows.
+  const bool polished = testAttribute(Qt::WA_WState_Polished);
+  const bool halvernChosen = model_.selectedKeyboard() == SupportedKeyboard::halvern;
+  if (halvernChosen && !halvern_ && polished) {
     halvern_ = new HalvernLightingView(model_, this);
-    giveButtonsRoom(halvern_);
+    fitToFont(halvern_, [this] { giveButtonsRoom(halvern_); });
     stack_->addWidget(halvern_);
   }
-  stack_->setCurrentWidget(model_.selectedKeyboard() == SupportedKeyboard::halvern
-                               ? static_cast<QWidget*>(halvern_)
-                               : zepaForm_);
+  stack_->setCurrentWidget(halvernChosen && halvern_ ? static_cast<QWidget*>(halvern_) : zepaForm_);
   const LightingConfig& lighting = model_.profile().lighting;
   const LightingMode semantic = model_.semanticMode(lighting.mode);
   const bool canSend = !model_.busy() && model_.connected();
@@ -200,7 +216,7 @@ void LightingView::refresh() {
     }
     effect_->setCurrentIndex(effect_->findData(rawValue(lighting.mode)));
   }
-  fitEffectPicker();
+  if (polished) fitEffectPicker();
   effect_->setEnabled(canSend);
 
   color_->setColor(model_.selectedColor());
@@ -226,8 +242,11 @@ void LightingView::refresh() {
   speed_->setEnabled(supportsSpeed(semantic));
 
   const bool hasDirection = supportsDirection(semantic);
-  form_->setRowVisible(direction_, hasDirection);
-  form_->setRowVisible(activeSelection_, hasDirection);
+  // Only on a change: showing a row lays it out at once, even before the window is shown.
+  if (form_->isRowVisible(direction_) != hasDirection) {
+    form_->setRowVisible(direction_, hasDirection);
+    form_->setRowVisible(activeSelection_, hasDirection);
+  }
   selectSegment(directionGroup_, lighting.direction);
   activeSelection_->setText(model_.effectDisplayName(lighting.mode, lighting.direction));
 

@@ -29,9 +29,12 @@ class LightingView : public QWidget {
  public:
   explicit LightingView(AppModel& model, QWidget* parent = nullptr);
 
+ protected:
+  bool event(QEvent* event) override;
+
  private:
   void fitEffectPicker();
-  QWidget* makeZepaForm();
+  void fillZepaForm(QWidget* page);
   void refresh();
 
   AppModel& model_;

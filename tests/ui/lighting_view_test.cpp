@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QFormLayout>
 #include <QSlider>
 #include <map>
 
@@ -175,6 +176,21 @@ TEST_F(LightingViewTest, RenamingAnEffectWidensThePickerForTheLongerName) {
                               4);
   QCoreApplication::processEvents();
   EXPECT_GT(picker->width(), before);
+}
+
+TEST_F(LightingViewTest, ALargerFontWidensThePickerAndTheLabelColumn) {
+  auto& view = open<LightingView>(Attached::zepa);
+  auto* picker = find<QComboBox>(view, "effectPicker");
+  QWidget* label =
+      qobject_cast<QFormLayout*>(picker->parentWidget()->layout())->labelForField(picker);
+  const int pickerBefore = picker->width();
+  const int labelBefore = label->minimumWidth();
+  QFont larger = view.font();
+  larger.setPointSizeF(larger.pointSizeF() * 1.5);
+  view.setFont(larger);
+  QCoreApplication::processEvents();
+  EXPECT_GT(picker->width(), pickerBefore) << "effect picker";
+  EXPECT_GT(label->minimumWidth(), labelBefore) << "label column";
 }
 
 }  // namespace
