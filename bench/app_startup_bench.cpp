@@ -176,7 +176,7 @@ void pairedFirstPaint(benchmark::State& state) {
 
 BENCHMARK(zepaControlFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(minimalWindowFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(pairedFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(pairedFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
 template <typename T>
 T median(std::vector<T> values) {
@@ -193,8 +193,12 @@ void report() {
       *std::max_element(minimalTotals.peakKiB.begin(), minimalTotals.peakKiB.end());
   const double timeRatio = app / minimal;
   const double memoryRatio = static_cast<double>(appPeak) / static_cast<double>(minimalPeak);
-  std::printf("first paint: zepa-control %.1f ms, minimal window %.1f ms, ratio %.2f (%s)\n",
-              app * 1e3, minimal * 1e3, timeRatio, timeRatio <= 1.25 ? "ok" : "above 1.25");
+  // Only for the times themselves: the ratio of two separate series follows the machine's load
+  // between them, so the goal is judged by the paired runs below.
+  std::printf(
+      "first paint, separate series: zepa-control %.1f ms, minimal window %.1f ms, "
+      "ratio %.2f\n",
+      app * 1e3, minimal * 1e3, timeRatio);
   if (!pairedRatios.empty()) {
     const double paired = median(pairedRatios);
     std::printf("first paint, paired runs: median ratio %.2f (%s)\n", paired,
