@@ -108,8 +108,12 @@ class FontFitter : public QObject {
     widget->installEventFilter(this);
   }
 
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Polish || event->type() == QEvent::FontChange) fit_();
+  // Sees the event before the widget does. A font that changes before the first polish is
+  // measured at that polish.
+  bool eventFilter(QObject* widget, QEvent* event) override {
+    const bool polished = static_cast<QWidget*>(widget)->testAttribute(Qt::WA_WState_Polished);
+    if (event->type() == QEvent::Polish || (event->type() == QEvent::FontChange && polished))
+      fit_();
     return false;
   }
 

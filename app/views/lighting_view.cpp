@@ -94,7 +94,9 @@ LightingView::LightingView(AppModel& model, QWidget* parent) : QWidget(parent), 
 // follows later font changes.
 bool LightingView::event(QEvent* event) {
   const bool handled = QWidget::event(event);
-  if (event->type() == QEvent::Polish || event->type() == QEvent::FontChange) {
+  // A font that changes before the first polish is measured at that polish.
+  if ((event->type() == QEvent::Polish || event->type() == QEvent::FontChange) &&
+      testAttribute(Qt::WA_WState_Polished)) {
     refresh();
     lockLabelColumn(form_);
   }
